@@ -1,0 +1,42 @@
+include(CMakePackageConfigHelpers)
+
+# install_shared_library(<target> <public header dir name>)
+# Installs the library, its public headers under include/<name>/, an exported
+# CMake package (find_package(<target>)) and a pkg-config file.
+function(install_shared_library target header_dir)
+  install(TARGETS ${target} EXPORT ${target}Targets
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+    INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+  install(DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/include/${header_dir}
+    DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+  install(EXPORT ${target}Targets NAMESPACE ${target}::
+    DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/${target})
+
+  set(PKG_NAME ${target})
+  file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/${target}Config.cmake.in
+    "@PACKAGE_INIT@\ninclude(\"\${CMAKE_CURRENT_LIST_DIR}/${target}Targets.cmake\")\n")
+  configure_package_config_file(${CMAKE_CURRENT_BINARY_DIR}/${target}Config.cmake.in
+    ${CMAKE_CURRENT_BINARY_DIR}/${target}Config.cmake
+    INSTALL_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/${target})
+  write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/${target}ConfigVersion.cmake
+    VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${target}Config.cmake
+    ${CMAKE_CURRENT_BINARY_DIR}/${target}ConfigVersion.cmake
+    DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/${target})
+
+  file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/${target}.pc
+"prefix=\${pcfiledir}/../..
+libdir=\${prefix}/${CMAKE_INSTALL_LIBDIR}
+includedir=\${prefix}/${CMAKE_INSTALL_INCLUDEDIR}
+
+Name: ${target}
+Description: ${target} video frame library (OpenCL)
+Version: ${PROJECT_VERSION}
+Libs: -L\${libdir} -l${target}
+Cflags: -I\${includedir}
+")
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${target}.pc
+    DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+endfunction()

@@ -1,0 +1,14 @@
+# SANITIZE=address,undefined or SANITIZE=thread applies to every target.
+if(SANITIZE)
+  if(SANITIZE MATCHES "thread" AND SANITIZE MATCHES "address")
+    message(FATAL_ERROR "ThreadSanitizer cannot be combined with AddressSanitizer")
+  endif()
+  add_compile_options(-fsanitize=${SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=${SANITIZE})
+endif()
+
+# Fuzz builds instrument every library the fuzz targets link.
+if(BUILD_FUZZERS)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()

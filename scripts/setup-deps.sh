@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs every build and test dependency from Debian's packages.
+# Quiet, and a no-op when everything is already present.
+set -euo pipefail
+
+PACKAGES=(
+  # toolchain
+  build-essential cmake pkg-config ninja-build clang libclang-rt-14-dev llvm
+  g++-mingw-w64-x86-64
+  # updater
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libcurl4-openssl-dev rapidjson-dev openssl ca-certificates
+  p7zip-full nginx-light python3
+  # GPU libraries
+  opencl-headers ocl-icd-opencl-dev ocl-icd-libopencl1 pocl-opencl-icd clinfo
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth fonts-wqy-microhei ffmpeg curl
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+echo "setup-deps: installing ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq >/dev/null
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what is missing, configures, builds and runs every test.
+#   BUILD_DIR   build folder (default: build)
+#   CMAKE_ARGS  extra configure arguments, e.g. "-DSANITIZE=address,undefined"
+#   CTEST_ARGS  extra ctest arguments, e.g. "-L unit" or "-R md5"
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup-deps.sh
+
+BUILD_DIR=${BUILD_DIR:-build}
+# shellcheck disable=SC2086
+cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo ${CMAKE_ARGS:-} >/dev/null
+cmake --build "$BUILD_DIR" -j2
+# shellcheck disable=SC2086
+ctest --test-dir "$BUILD_DIR" --output-on-failure ${CTEST_ARGS:-}
