@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace Orvalen {
+
+// The answer of the upgrade check and of the download-address request.
+class OrvalenOtaReceived {
+public:
+    // Fills the fields from the data text of a response. Members that are
+    // missing or of another JSON type keep their field as it was. False, with
+    // one log line, for an empty or "null" text or one that is not a JSON
+    // object.
+    bool parseData(const std::string& data);
+
+    std::string fileMd5;
+    std::string fileUrl;
+    std::string iconUrl;
+    std::string packageCode;
+    std::string packageDescription;
+    int32_t packageSize = -1;
+    int32_t packageType = -1;
+    int32_t upgradeType = -1;
+    std::string versionName;
+    int32_t versionValue = -1;
+};
+
+}  // namespace Orvalen
