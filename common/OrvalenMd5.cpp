@@ -62,22 +62,24 @@ void OrvalenMd5::transform(const unsigned char block[64]) {
     // Fully unrolled, the branches and word rotation below fold away.
 #pragma GCC unroll 64
     for (int i = 0; i < 64; ++i) {
-        uint32_t f;
-        int word;
+        // The sum is split so that the terms not needing the newest word b
+        // are added while b is still being computed.
+        uint32_t early = a + kSine[i];
+        uint32_t late;
         if (i < 16) {
-            f = (b & c) | (~b & d);
-            word = i;
+            early += x[i];
+            late = d ^ (b & (c ^ d));
         } else if (i < 32) {
-            f = (b & d) | (c & ~d);
-            word = (5 * i + 1) & 15;
+            early += x[(5 * i + 1) & 15] + (c & ~d);
+            late = b & d;
         } else if (i < 48) {
-            f = b ^ c ^ d;
-            word = (3 * i + 5) & 15;
+            early += x[(3 * i + 5) & 15];
+            late = b ^ c ^ d;
         } else {
-            f = c ^ (b | ~d);
-            word = (7 * i) & 15;
+            early += x[(7 * i) & 15];
+            late = c ^ (b | ~d);
         }
-        const uint32_t next = b + rotateLeft(a + f + kSine[i] + x[word], kShift[i / 16][i % 4]);
+        const uint32_t next = b + rotateLeft(early + late, kShift[i / 16][i % 4]);
         a = d;
         d = c;
         c = b;
@@ -152,6 +154,8 @@ std::string OrvalenMd5::getFromFile(const std::string& path) {
                 sourceFileName(__FILE__), __LINE__);
         return std::string();
     }
+    // Larger stream buffer: fewer system calls under the 1024-byte reads.
+    std::setvbuf(file, nullptr, _IOFBF, 64 * 1024);
     reset();
     unsigned char chunk[1024] = {0};
     uint64_t fileCount = 0;
