@@ -40,9 +40,3 @@ TEST(ConsoleLog, FormatsArgumentsWithoutCuttingLongMessages) {
     EXPECT_NE(out.find("[T][\x1b[31mLEVEL_UNKNOWN]"), std::string::npos);
     EXPECT_NE(out.find(longText + "|7\x1b[0m\n"), std::string::npos);
 }
-
-TEST(SourceFileName, KeepsOnlyTheLastPathElement) {
-    EXPECT_STREQ(sourceFileName("/a/b/c.cpp"), "c.cpp");
-    EXPECT_STREQ(sourceFileName("C:\\src\\d.cpp"), "d.cpp");
-    EXPECT_STREQ(sourceFileName("e.cpp"), "e.cpp");
-}
