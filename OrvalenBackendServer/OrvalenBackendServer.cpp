@@ -46,6 +46,13 @@ void appendHeader(CurlList& list, const std::string& line) {
     list.reset(grown);
 }
 
+// libcurl drops a custom header whose value is only blanks; the "Name;" form
+// sends it with an empty value, which HTTP reads the same as "Name: ".
+std::string headerLine(const char* name, const std::string& value) {
+    if (value.find_first_not_of(" \t") == std::string::npos) return std::string(name) + ";";
+    return std::string(name) + ":" + value;
+}
+
 int64_t millisecondsSinceEpoch() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
@@ -104,8 +111,10 @@ bool OrvalenBackendServer::doSyncRequest(const std::string& url,
                                          OrvalenBSRecivedPackage& response, bool isGet) {
     CurlList headers;
     appendHeader(headers, "Content-Type:application/json");
-    if (!mDeviceSerialNumber.empty()) appendHeader(headers, "DEVICE-SN:" + mDeviceSerialNumber);
-    if (!mDeviceModel.empty()) appendHeader(headers, "DEVICE-MODEL:" + mDeviceModel);
+    if (!mDeviceSerialNumber.empty()) {
+        appendHeader(headers, headerLine("DEVICE-SN", mDeviceSerialNumber));
+    }
+    if (!mDeviceModel.empty()) appendHeader(headers, headerLine("DEVICE-MODEL", mDeviceModel));
 
     CurlEasy curl(curl_easy_init());
     if (!curl) {
