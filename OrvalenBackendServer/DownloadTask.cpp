@@ -74,11 +74,13 @@ void DownloadTask::finishWithMd5Check(const std::string& localPath) {
         finish(E_ORVALEN_DOWNLOAD_MD5_OK, mFileName);
         return;
     }
-    finish(E_ORVALEN_DOWNLOAD_MD5_DIFFERS, std::string());
     DL_LOG(LEVEL_ERROR, "file md5: %s, check md5: %s", mMd5.c_str(), computed.c_str());
     DL_LOG(LEVEL_ERROR, "download ota package %s check md5 error, I will delete it in local",
            localPath.c_str());
+    // Gone before it is reported: a download started on the report must not
+    // resume from this file.
     std::remove(localPath.c_str());
+    finish(E_ORVALEN_DOWNLOAD_MD5_DIFFERS, std::string());
 }
 
 void DownloadTask::report(int32_t result, const std::string& localPath) {
