@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "OrvalenBackendServer/OrvalenBackendServer.h"
 #include "OrvalenBackendServer/OrvalenDownloadManager.h"
 #include "ReferenceBackendTest.h"
 #include "common/OrvalenMd5.h"
@@ -256,4 +257,31 @@ TEST_F(DownloadTaskTest, SixTasksRunAtOnce) {
         EXPECT_EQ(recorders[i].code(), E_ORVALEN_DOWNLOAD_MD5_OK);
         EXPECT_EQ(recorders[i].finishCount(), 1);
     }
+}
+
+TEST_F(DownloadTaskTest, BackendRecordDrivesTheDownloadWhateverTheCaseOfItsMd5) {
+    backend().writeManifest(R"({"packages":[{"packageCode":"LUMI_DESK","versionName":"1.3.0",
+        "versionValue":130,"file":"pkg.7z"}]})");
+    struct Row {
+        const char* faults;
+        int32_t code;
+    };
+    const Row rows[] = {{"{}", E_ORVALEN_DOWNLOAD_MD5_OK},
+                        {R"({"upper_md5":true})", E_ORVALEN_DOWNLOAD_MD5_OK},
+                        {R"({"wrong_md5":true})", E_ORVALEN_DOWNLOAD_MD5_DIFFERS}};
+    OrvalenBackendServer::setDebugLog(&testsupport::sharedTestLog());
+    OrvalenBackendServer* server = OrvalenBackendServer::getInstance();
+    ASSERT_TRUE(server->connectToServer(backend().url(), false, 8, backend().caFile()));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.faults);
+        ASSERT_TRUE(backend().setFaults(row.faults));
+        OrvalenOtaReceived received;
+        ASSERT_EQ(server->queryUpgrade(received, "LUMI_DESK", 120, ""),
+                  E_ORVALEN_QUERY_HAS_UPGRADE);
+        DownloadRecorder recorder;
+        EXPECT_EQ(download(parameter(received.fileUrl, received.fileMd5, received.packageSize),
+                           recorder, mDir.path()),
+                  row.code);
+    }
+    OrvalenBackendServer::destroyInstance();
 }
