@@ -18,7 +18,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // Committing after every chunk costs most of the throughput. The file is
-// committed at most once per MiB and per second, and when the transfer ends.
+// committed at most once per MiB and per second, and when the transfer ends;
+// every other MiB is handed to the disk without waiting, so that the last
+// commit finds little left to write.
 constexpr size_t kCommitBytes = 1u << 20;
 constexpr auto kCommitInterval = std::chrono::seconds(1);
 
@@ -40,7 +42,7 @@ struct Transfer {
     bool rejected = false;         // not the file's bytes: never written
     bool alreadyComplete = false;  // nothing left to fetch beyond the local file
     bool writeFailed = false;
-    size_t uncommittedBytes = 0;
+    size_t uncommittedBytes = 0;  // written since the disk was last given data
     Clock::time_point lastCommit = Clock::now();
 };
 
@@ -107,10 +109,11 @@ void checkResponse(Transfer& transfer) {
 
 bool commitWhenDue(Transfer& transfer) {
     const Clock::time_point now = Clock::now();
-    if (transfer.uncommittedBytes < kCommitBytes || now - transfer.lastCommit < kCommitInterval) {
-        return true;
-    }
+    if (transfer.uncommittedBytes < kCommitBytes) return true;
     transfer.uncommittedBytes = 0;
+    if (now - transfer.lastCommit < kCommitInterval) {
+        return platform::startCommitToDisk(transfer.file);
+    }
     transfer.lastCommit = now;
     return platform::commitToDisk(transfer.file);
 }

@@ -36,6 +36,7 @@ struct Case {
     std::string name;
     std::string url;
     bool verifyMd5;
+    bool peerCommits;  // curl's file is committed to disk afterwards, as ours is
 };
 
 // Seconds for our task; negative when it did not finish as expected.
@@ -62,6 +63,7 @@ double peer(const Case& c, const std::string& dir, const std::string& caFile) {
     const auto start = std::chrono::steady_clock::now();
     bool ok = testsupport::runQuietly({"curl", "-sf", "--cacert", caFile, "-o", out, c.url});
     if (ok && c.verifyMd5) ok = testsupport::runQuietly({"md5sum", out});
+    if (ok && c.peerCommits) ok = testsupport::runQuietly({"sync", "--data", out});
     const double took = seconds(std::chrono::steady_clock::now() - start);
     return ok ? took : -1;
 }
@@ -92,9 +94,12 @@ int main(int argc, char** argv) {
     OrvalenDownloadManager::setDebugLog(&silent);
     OrvalenDownloadManager* manager = OrvalenDownloadManager::getInstance();
     const Case cases[] = {
-        {"http", nginx.httpUrl() + "/package.bin", false},
-        {"https", nginx.httpsUrl() + "/package.bin", false},
-        {"https, MD5 verified (peer: curl + md5sum)", nginx.httpsUrl() + "/package.bin", true},
+        {"http", nginx.httpUrl() + "/package.bin", false, false},
+        {"https", nginx.httpsUrl() + "/package.bin", false, false},
+        {"https, MD5 verified (peer: curl + md5sum)", nginx.httpsUrl() + "/package.bin", true,
+         false},
+        {"https, committed to disk (peer: curl + sync --data)", nginx.httpsUrl() + "/package.bin",
+         false, true},
     };
     const double megabytes = static_cast<double>(package.size()) / 1e6;
     int status = 0;

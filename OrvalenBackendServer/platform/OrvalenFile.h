@@ -23,6 +23,9 @@ MakeDirectoryResult makeDirectory(const std::string& path);
 int64_t fileSize(const std::string& path);
 // Writes the stream's buffer out and commits the file's data to the disk.
 bool commitToDisk(std::FILE* file);
+// Writes the stream's buffer out to the system and, where it can, starts
+// taking the file's data to the disk without waiting for it.
+bool startCommitToDisk(std::FILE* file);
 // Cuts the open file to zero length; later appends start at byte 0.
 bool truncateToEmpty(std::FILE* file);
 

@@ -1,4 +1,5 @@
 #include <errno.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,6 +29,15 @@ bool commitToDisk(std::FILE* file) {
     if (std::fflush(file) != 0) return false;
     // Devices and pipes cannot be synchronised; there is nothing to lose.
     return fsync(fileno(file)) == 0 || errno == EINVAL || errno == EROFS;
+}
+
+bool startCommitToDisk(std::FILE* file) {
+    if (std::fflush(file) != 0) return false;
+#ifdef SYNC_FILE_RANGE_WRITE
+    // Only a hint: a failure leaves the data to the next commit.
+    sync_file_range(fileno(file), 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
+    return true;
 }
 
 bool truncateToEmpty(std::FILE* file) {

@@ -31,6 +31,9 @@ int64_t fileSize(const std::string& path) {
 
 bool commitToDisk(std::FILE* file) { return std::fflush(file) == 0 && _commit(_fileno(file)) == 0; }
 
+// The system's lazy writer takes the data to the disk from here.
+bool startCommitToDisk(std::FILE* file) { return std::fflush(file) == 0; }
+
 bool truncateToEmpty(std::FILE* file) {
     return std::fflush(file) == 0 && _chsize_s(_fileno(file), 0) == 0;
 }
