@@ -1,0 +1,3 @@
+add_fuzzer(fuzz_download_file_name ${CMAKE_CURRENT_SOURCE_DIR}/download_file_name.cpp
+  OrvalenBackendServer)
+target_include_directories(fuzz_download_file_name PRIVATE ${PROJECT_SOURCE_DIR}/OrvalenBackendServer)
