@@ -1,5 +1,6 @@
 #include "table_resample.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace lutgrade {
@@ -10,10 +11,12 @@ struct Axis {
   float f;
 };
 
-Axis axis_at(int i, float step) {
+// Single-precision steps can land a hair beyond the last point (63.000004 for
+// edge 64); the indices stay inside the table.
+Axis axis_at(int i, float step, int edge) {
   const float v = static_cast<float>(i) * step;
   const float lo = std::floor(v);
-  return {static_cast<int>(lo), static_cast<int>(std::ceil(v)), v - lo};
+  return {std::min(static_cast<int>(lo), edge - 1), std::min(static_cast<int>(std::ceil(v)), edge - 1), v - lo};
 }
 
 }  // namespace
@@ -24,11 +27,11 @@ std::vector<std::uint8_t> resample_table(const std::vector<std::uint8_t>& rgb, i
   const float step = 1.0f / static_cast<float>(lutSize - 1) * static_cast<float>(edge - 1);
   std::size_t o = 0;
   for (int z = 0; z < lutSize; ++z) {
-    const Axis az = axis_at(z, step);
+    const Axis az = axis_at(z, step, edge);
     for (int y = 0; y < lutSize; ++y) {
-      const Axis ay = axis_at(y, step);
+      const Axis ay = axis_at(y, step, edge);
       for (int x = 0; x < lutSize; ++x, o += 4) {
-        const Axis ax = axis_at(x, step);
+        const Axis ax = axis_at(x, step, edge);
         const float fx = ax.f, fy = ay.f, fz = az.f;
         // Entry at the cell corner (a, b, c): 0 = low, 1 = high index per axis.
         auto c = [&](int a, int b, int cc, int ch) -> float {
