@@ -4,6 +4,7 @@
 
 #include "gpu_runtime/gpu_print.h"
 #include "gpu_runtime/kernel_launch.h"
+#include "gpu_runtime/yuv_convention.h"
 
 extern const gpurt::EmbeddedProgram lutgrade_program;
 
@@ -45,6 +46,18 @@ const char kTableWriteFailed[] = "Error @clEnqueueWriteImage(1Y):%d\n";
 
 std::size_t entries(int n) { return static_cast<std::size_t>(n) * n * n; }
 
+// A table entry as the Y', Cb, Cr codes (0..1) of its output colour.
+cl_float4 ycbcr_entry(const unsigned char* rgb) {
+  const float r = rgb[0] / 255.0f, g = rgb[1] / 255.0f, b = rgb[2] / 255.0f;
+  const float yn = YUVC_KR * r + YUVC_KG * g + YUVC_KB * b;
+  cl_float4 e;
+  e.s[0] = (YUVC_Y_OFFSET + YUVC_Y_RANGE * yn) / 255.0f;
+  e.s[1] = (YUVC_C_OFFSET + YUVC_C_RANGE * (b - yn) / YUVC_B_PB) / 255.0f;
+  e.s[2] = (YUVC_C_OFFSET + YUVC_C_RANGE * (r - yn) / YUVC_R_PR) / 255.0f;
+  e.s[3] = 0.0f;
+  return e;
+}
+
 }  // namespace
 
 impCL3DLut::impCL3DLut(int gpuPriority) : dc_(kVariant, gpuPriority) {}
@@ -71,9 +84,9 @@ bool impCL3DLut::table_edge_supported(int n) const {
   return true;
 }
 
-// The table lives on the device as n^3 float4 entries in 0..1, read by the
-// kernels with plain buffer loads (much cheaper than 3D image reads on CPU
-// devices, and exact at the table points).
+// The table lives on the device as n^3 float4 entries holding the Y', Cb, Cr
+// codes of each output colour, read by the kernels with plain buffer loads
+// (much cheaper than 3D image reads on CPU devices, and exact at the points).
 int impCL3DLut::setLutImage(int n, const unsigned char* table) {
   if (!table_edge_supported(n)) {
     gpurt::gpu_print("Error @setLutImage(lutSize=%d):%d\n", n, -1);
@@ -100,8 +113,7 @@ int impCL3DLut::setLutImage(int n, const unsigned char* table) {
   }
 
   std::vector<cl_float4> values(entries(n));
-  for (std::size_t i = 0; i < values.size(); ++i)
-    for (int c = 0; c < 4; ++c) values[i].s[c] = c < 3 ? table[4 * i + c] / 255.0f : 0.0f;
+  for (std::size_t i = 0; i < values.size(); ++i) values[i] = ycbcr_entry(&table[4 * i]);
   cl_int status = table_ ? CL_INVALID_COMMAND_QUEUE : CL_INVALID_MEM_OBJECT;
   if (table_ && queue())
     status = clEnqueueWriteBuffer(queue(), table_, CL_TRUE, 0, values.size() * sizeof(cl_float4), values.data(), 0,

@@ -1,8 +1,12 @@
 // Grading kernels: YCbCr -> RGB, tetrahedral lookup in the colour table,
-// RGB -> YCbCr, in the convention of yuv_convention.h.
+// back to YCbCr, in the convention of yuv_convention.h.
 //
-// The table is a buffer of n*n*n float4 entries (red, green, blue in 0..1),
-// entry (x, y, z) at (z*n + y)*n + x for the input colour (x, y, z)/(n-1).
+// The table is a buffer of n*n*n float4 entries, entry (x, y, z) at
+// (z*n + y)*n + x for the input colour (x, y, z)/(n-1). The host stores each
+// entry's output colour already converted to Y', Cb, Cr codes (0..1): the
+// conversion is affine and the interpolation weights sum to one, so
+// interpolating converted entries equals converting the interpolated colour,
+// and the chroma of a block's mean colour is the mean of its chroma.
 // Each work-item grades a block of 4 x 2 pixels: the chroma of NV12 and I420
 // is shared by 2 x 2 pixels, so one item reads and writes it once. The grid is
 // (w/4, h); items of the lower half of the grid have no block and return.
@@ -15,7 +19,7 @@
 
 __constant sampler_t kNearest = CLK_NORMALIZED_COORDS_FALSE | CLK_ADDRESS_CLAMP_TO_EDGE | CLK_FILTER_NEAREST;
 
-// Colour codes 0..1 (as read from UNORM images) of eight pixels -> graded RGB.
+// Codes 0..1 (as read from UNORM images) of eight pixels -> graded Y', Cb, Cr codes.
 INLINE void grade8(float8 y, float8 cb, float8 cr, __global const float4* lut, int n, float4* out) {
   const float8 yn = (y * 255.0f - YUVC_Y_OFFSET) * (1.0f / YUVC_Y_RANGE);
   const float8 pb = (cb * 255.0f - YUVC_C_OFFSET) * (1.0f / YUVC_C_RANGE);
@@ -60,26 +64,9 @@ INLINE void grade8(float8 y, float8 cb, float8 cr, __global const float4* lut, i
 #undef TETRA
 }
 
-INLINE float luma_of(float4 rgb) {
-  return (YUVC_Y_OFFSET + YUVC_Y_RANGE * (YUVC_KR * rgb.x + YUVC_KG * rgb.y + YUVC_KB * rgb.z)) * (1.0f / 255.0f);
-}
-
-INLINE float4 luma4(float4 a, float4 b, float4 c, float4 d) {
-  return (float4)(luma_of(a), luma_of(b), luma_of(c), luma_of(d));
-}
-
-// (Cb, Cr) as 0..1 codes of the mean of the given colours' sum.
-INLINE float2 chroma_of_mean(float4 sum, float count) {
-  const float4 rgb = sum / count;
-  const float yn = YUVC_KR * rgb.x + YUVC_KG * rgb.y + YUVC_KB * rgb.z;
-  return (float2)(YUVC_C_OFFSET + YUVC_C_RANGE * (rgb.z - yn) / YUVC_B_PB,
-                  YUVC_C_OFFSET + YUVC_C_RANGE * (rgb.x - yn) / YUVC_R_PR) *
-         (1.0f / 255.0f);
-}
-
 // Chroma of two 2 x 2 blocks (pixels 0 1 / 4 5 and 2 3 / 6 7): Cb0 Cr0 Cb1 Cr1.
 INLINE float4 chroma_420(const float4* p) {
-  return (float4)(chroma_of_mean(p[0] + p[1] + p[4] + p[5], 4.0f), chroma_of_mean(p[2] + p[3] + p[6] + p[7], 4.0f));
+  return (float4)((p[0] + p[1] + p[4] + p[5]).yz, (p[2] + p[3] + p[6] + p[7]).yz) * 0.25f;
 }
 
 __kernel void nv12_GM_3DLut_tex3D(__read_only image2d_t srcY, __read_only image2d_t srcUV,
@@ -92,8 +79,8 @@ __kernel void nv12_GM_3DLut_tex3D(__read_only image2d_t srcY, __read_only image2
   const float4 c = read_imagef(srcUV, kNearest, (int2)(x, row));
   float4 p[8];
   grade8((float8)(top, bottom), (float8)(c.xxzz, c.xxzz), (float8)(c.yyww, c.yyww), lut, n, p);
-  write_imagef(dstY, (int2)(x, 2 * row), luma4(p[0], p[1], p[2], p[3]));
-  write_imagef(dstY, (int2)(x, 2 * row + 1), luma4(p[4], p[5], p[6], p[7]));
+  write_imagef(dstY, (int2)(x, 2 * row), (float4)(p[0].x, p[1].x, p[2].x, p[3].x));
+  write_imagef(dstY, (int2)(x, 2 * row + 1), (float4)(p[4].x, p[5].x, p[6].x, p[7].x));
   write_imagef(dstUV, (int2)(x, row), chroma_420(p));
 }
 
@@ -126,8 +113,8 @@ __kernel void i420_GM_3DLut_tex3D(__read_only image2d_t srcY, __read_only image2
   const float2 v = read_chroma_pair(srcV, x, row);
   float4 p[8];
   grade8((float8)(top, bottom), (float8)(u.xxyy, u.xxyy), (float8)(v.xxyy, v.xxyy), lut, n, p);
-  write_imagef(dstY, (int2)(x, 2 * row), luma4(p[0], p[1], p[2], p[3]));
-  write_imagef(dstY, (int2)(x, 2 * row + 1), luma4(p[4], p[5], p[6], p[7]));
+  write_imagef(dstY, (int2)(x, 2 * row), (float4)(p[0].x, p[1].x, p[2].x, p[3].x));
+  write_imagef(dstY, (int2)(x, 2 * row + 1), (float4)(p[4].x, p[5].x, p[6].x, p[7].x));
   const float4 c = chroma_420(p);
   write_chroma_pair(dstU, x, row, c.xz);
   write_chroma_pair(dstV, x, row, c.yw);
@@ -135,8 +122,8 @@ __kernel void i420_GM_3DLut_tex3D(__read_only image2d_t srcY, __read_only image2
 
 // YUY2 texels are Y0 Cb Y1 Cr; chroma is shared by pixel pairs.
 INLINE float4 yuy2_texel(float4 a, float4 b) {
-  const float2 ca = chroma_of_mean(a + b, 2.0f);
-  return (float4)(luma_of(a), ca.x, luma_of(b), ca.y);
+  const float2 c = (a.yz + b.yz) * 0.5f;
+  return (float4)(a.x, c.x, b.x, c.y);
 }
 
 __kernel void yuy2_GM_3DLut_tex3D(__read_only image2d_t src, __global const float4* lut, int n,
