@@ -91,6 +91,7 @@ TEST_F(Cli, RefusesBadArgumentsAndBadFiles) {
   EXPECT_EQ(run("--lut " + lut_ + " --size 30x10 --format nv12 < /dev/null"), 2);
   EXPECT_NE(err_.find("multiple of 4"), std::string::npos);
   EXPECT_EQ(run("--lut " + lut_ + " --size big --format nv12 < /dev/null"), 2);
+  EXPECT_EQ(run("--lut " + lut_ + " --size 400000x400000 --format nv12 < /dev/null"), 2);
   EXPECT_EQ(run("--size 36x10 --format nv12 < /dev/null"), 2);
   EXPECT_EQ(run("--lut " + lut_ + " --size 36x10 --format nv12 --lut-size 1 < /dev/null"), 2);
   EXPECT_EQ(run("--lut " + dir_ + "/missing.cube --size 36x10 --format nv12 < /dev/null > /dev/null"), 1);

@@ -30,6 +30,8 @@
 
 namespace {
 
+constexpr int kMaxSide = 16384;
+
 struct Options {
   std::string lut, input = "-", output = "-", format;
   int width = 0, height = 0, lutSize = 33, gpuPriority = 0;
@@ -86,6 +88,7 @@ int parse(int argc, char** argv, Options& o) {
     return usage("--format must be nv12, i420 or yuy2");
   if (o.width < 4 || o.width % 4 != 0 || o.height < 2 || o.height % 2 != 0)
     return usage("--size: the width must be a multiple of 4 and the height a multiple of 2");
+  if (o.width > kMaxSide || o.height > kMaxSide) return usage("--size: at most 16384 pixels a side");
   if (o.lutSize < 2 || o.lutSize > 256) return usage("--lut-size must be 2 to 256");
   return 0;
 }
