@@ -2,14 +2,17 @@
 // the same 33-point table, for NV12, I420 and YUY2 at 720p, 1080p and 2160p.
 //   lutgrade_bench [--quick]
 // Frames come from ffmpeg's testsrc2. ffmpeg's rate is taken between a
-// one-frame run and a long run, so its start-up does not count; ours is the
-// median of several timed runs after a warm-up (uploads, kernel, read-backs).
+// one-frame run and a long run, so its start-up does not count; ours times
+// whole frame calls (uploads, kernel, read-backs) after a warm-up. Runs of
+// the two alternate, so a busy machine slows both alike; the medians of five
+// are printed.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -59,6 +62,8 @@ std::vector<unsigned char> read_all(const std::string& path) {
   return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
 }
 
+constexpr int kRuns = 5;
+
 // Frames per second of ffmpeg grading `frames` frames looped from `raw`.
 double ffmpeg_fps(const std::string& raw, const Format& f, const Size& s, const std::string& cube,
                   const std::string& via) {
@@ -73,16 +78,14 @@ double ffmpeg_fps(const std::string& raw, const Format& f, const Size& s, const 
     if (!run(cmd)) return -1.0;
     return seconds_since(t);
   };
-  std::vector<double> rates;
-  for (int rep = 0; rep < 3; ++rep) {
-    const double one = timed(1), many = timed(s.frames + 1);
-    if (one < 0 || many < 0) return 0;
-    rates.push_back(s.frames / std::max(many - one, 1e-6));
-  }
-  return median(rates);
+  const double one = timed(1), many = timed(s.frames + 1);
+  if (one < 0 || many < 0) return 0;
+  return s.frames / std::max(many - one, 1e-6);
 }
 
-double ours_fps(Lut3D& lut, const std::vector<unsigned char>& frames, const Format& f, const Size& s) {
+// Frames per second of our runs, one entry per run.
+std::vector<double> ours_fps(Lut3D& lut, const std::vector<unsigned char>& frames, const Format& f, const Size& s,
+                             const std::function<void()>& between) {
   const std::size_t pixels = static_cast<std::size_t>(s.w) * s.h;
   const std::size_t frameBytes = static_cast<std::size_t>(pixels * f.bytesPerPixel);
   const std::size_t count = frames.size() / frameBytes;
@@ -101,12 +104,19 @@ double ours_fps(Lut3D& lut, const std::vector<unsigned char>& frames, const Form
   };
   for (int i = 0; i < 3; ++i) grade(i);
   std::vector<double> rates;
-  for (int rep = 0; rep < 5; ++rep) {
+  for (int run = 0; run < kRuns; ++run) {
     const auto t = Clock::now();
     for (int i = 0; i < s.frames; ++i) grade(i);
     rates.push_back(s.frames / seconds_since(t));
+    between();
   }
-  return median(rates);
+  return rates;
+}
+
+void print(std::FILE* report, const std::string& label, double ours, double peer) {
+  std::fprintf(report, "%s: ours %.1f fps, peer %.1f fps, ratio %.2f\n", label.c_str(), ours, peer,
+               peer > 0 ? ours / peer : 0.0);
+  std::fflush(report);
 }
 
 }  // namespace
@@ -142,18 +152,17 @@ int main(int argc, char** argv) {
         std::fprintf(report, "ffmpeg could not make the test frames\n");
         return 1;
       }
-      const double ours = ours_fps(lut, read_all(raw), f, s);
-      const double peer = ffmpeg_fps(raw, f, s, cube, "");
-      std::fprintf(report, "%s %dx%d: ours %.1f fps, peer %.1f fps, ratio %.2f\n", f.name, s.w, s.h, ours, peer,
-                   peer > 0 ? ours / peer : 0.0);
-      if (std::string(f.name) == "nv12" && s.h == 1080) {
-        // ffmpeg's fastest route we found: 32-bit float planar RGB, where its
-        // lut3d has SIMD code.
-        const double fast = ffmpeg_fps(raw, f, s, cube, "gbrpf32le");
-        std::fprintf(report, "%s %dx%d (ffmpeg via gbrpf32le): ours %.1f fps, peer %.1f fps, ratio %.2f\n", f.name,
-                     s.w, s.h, ours, fast, fast > 0 ? ours / fast : 0.0);
-      }
-      std::fflush(report);
+      // ffmpeg's fastest route we found for NV12 is 32-bit float planar RGB,
+      // where its lut3d has SIMD code; shown beside its default route.
+      const bool alsoFloat = std::string(f.name) == "nv12" && s.h == 1080;
+      std::vector<double> peer, peerFloat;
+      const std::vector<double> ours = ours_fps(lut, read_all(raw), f, s, [&] {
+        peer.push_back(ffmpeg_fps(raw, f, s, cube, ""));
+        if (alsoFloat) peerFloat.push_back(ffmpeg_fps(raw, f, s, cube, "gbrpf32le"));
+      });
+      const std::string label = std::string(f.name) + " " + std::to_string(s.w) + "x" + std::to_string(s.h);
+      print(report, label, median(ours), median(peer));
+      if (alsoFloat) print(report, label + " (ffmpeg via gbrpf32le)", median(ours), median(peerFloat));
       std::remove(raw.c_str());
     }
   std::remove(cube.c_str());
