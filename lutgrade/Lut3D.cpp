@@ -1,9 +1,9 @@
 #include "lutgrade/Lut3D.h"
 
+#include "OrvalenQcom3DLUT.h"
 #include "gpu_runtime/gpu_print.h"
 #include "impCL3DLut.h"
-#include "table_file_reader.h"
-#include "table_resample.h"
+#include "table_source.h"
 
 Lut3D::Lut3D(int gpuPriority) : impl_(new impCL3DLut(gpuPriority)) { impl_->initOpenCL(); }
 
@@ -28,18 +28,19 @@ int Lut3D::load_filter_of_cube_3dl_file(const char* path, int lutSize) {
     gpurt::gpu_print("Error @load_filter_of_cube_3dl_file(lutSize=%d):%d\n", lutSize, -1);
     return -1;
   }
-  const lutgrade::TableFormat format = lutgrade::table_format_of(path);
-  lutgrade::ParsedTable parsed;
-  std::vector<unsigned char> table;
-  if (format != lutgrade::TableFormat::kNone && lutgrade::read_table_file(path, format, parsed))
-    table = lutgrade::resample_table(parsed.rgb, parsed.edge, lutSize);
+  const std::vector<std::uint8_t> table = lutgrade::table_from_file(path, lutSize);
   return impl_->setLutImage(lutSize, table.empty() ? nullptr : table.data());
 }
 
-void Lut3D::getLutInfoRange(LutInfoRange& range, Chi3dlutModeInfo mode) {
-  const bool absolute = mode == CHI3DLUT_MODE_ABSOLUTE;
-  range.maxSaturation = absolute ? 1.0f : 0.3f;
-  range.maxValue = absolute ? 1.0f : 0.15f;
-  range.minSaturation = absolute ? 0.0f : -0.3f;
-  range.minValue = absolute ? 0.0f : -0.15f;
+// The builder spends about 46 thousand floats of grid work per entry; a
+// count beyond any real adjustment list is refused rather than ground through.
+int Lut3D::load_filter_from_HSV(Chi3dlutRgbcmyInfo* entries, unsigned int count, int) {
+  if ((!entries && count > 0) || count > kMaxAdjustments) {
+    gpurt::gpu_print("Error @load_filter_from_HSV(count=%u):%d\n", count, -1);
+    return -1;
+  }
+  const std::vector<std::uint8_t> table = lutgrade::table_from_adjustments(entries, count);
+  return impl_->setLutImage(Orvalen::OrvalenQcom3DLUT::kEdge, table.data());
 }
+
+void Lut3D::getLutInfoRange(LutInfoRange& range, Chi3dlutModeInfo mode) { Orvalen::fill_lut_info_range(range, mode); }

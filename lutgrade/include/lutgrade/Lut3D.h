@@ -1,8 +1,8 @@
 // lutgrade: grades video frames through a 3D colour look-up table with OpenCL.
 //
 // Construct one Lut3D per video stream, load a table from a .cube or .3dl
-// file, then pass frames through it. Frames passed before any table is loaded
-// are left untouched. Diagnostics are printed to standard output.
+// file or generate one from colour adjustments, then pass frames through it. Frames passed before
+// any table is loaded are left untouched. Diagnostics are printed to standard output.
 //
 // Frames: width a multiple of 4, height a multiple of 2, planes tightly packed:
 //   NV12  Y (w x h bytes), interleaved Cb Cr (w x h/2 bytes)
@@ -25,7 +25,14 @@
 #define LUTGRADE_EXPORT __attribute__((visibility("default")))
 #endif
 
-// One colour adjustment; mode is a Chi3dlutModeInfo value.
+// One colour adjustment; mode is a Chi3dlutModeInfo value. Hues in degrees,
+// saturations and values 0..1 (absolute) or as changes (relative).
+//   absolute: move the colour (hue, saturation, value) towards
+//             (targetHue, targetSaturation, targetValue); hueShift unused.
+//   relative: over the hues around hue (targetHue sets the width), turn the
+//             hue by hueShift degrees, or else change the saturation by
+//             targetSaturation - saturation and the value by
+//             targetValue - value (limited to +-0.15).
 struct Chi3dlutRgbcmyInfo {
   float hue;
   float saturation;
@@ -73,9 +80,18 @@ class LUTGRADE_EXPORT Lut3D {
   // 0 on success; otherwise the current table stays and a non-zero status is returned.
   int load_filter_of_cube_3dl_file(const char* path, int lutSize);
 
+  // Builds a 17-point table from the identity by applying the count entries
+  // in order, and makes it the current table. Each entry is written back
+  // normalised: hue and targetHue wrapped once into 0..360, saturations and
+  // values clamped to the mode's range (getLutInfoRange). The third argument
+  // is not used. 0 on success; -1 without any change when entries is null
+  // with a count above 0, or count is above 1024.
+  int load_filter_from_HSV(Chi3dlutRgbcmyInfo* entries, unsigned int count, int unused);
+
   // Saturation and value bounds of an adjustment mode; the hue fields are left as they are.
   void getLutInfoRange(LutInfoRange& range, Chi3dlutModeInfo mode);
 
  private:
+  static constexpr unsigned int kMaxAdjustments = 1024;
   base_lut* impl_;
 };
