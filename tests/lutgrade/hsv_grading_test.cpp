@@ -8,6 +8,7 @@
 
 #include "OrvalenQcom3DLUT.h"
 #include "cpu_reference.h"
+#include "lut3d_grade.h"
 #include "lutgrade/Lut3D.h"
 
 namespace {
@@ -29,12 +30,6 @@ lutref::Table table_of(std::vector<Chi3dlutRgbcmyInfo> entries) {
   return {17, builder.build(entries.data(), static_cast<unsigned>(entries.size()))};
 }
 
-lutref::Nv12 grade(Lut3D& lut, const lutref::Nv12& in, int w, int h) {
-  lutref::Nv12 out{Bytes(in.y.size(), 0), Bytes(in.uv.size(), 0)};
-  lut.exec_3DLut_NV12(w, h, in.y.data(), in.uv.data(), out.y.data(), out.uv.data());
-  return out;
-}
-
 class HsvGrading : public testing::Test {
  protected:
   void SetUp() override {
@@ -51,7 +46,7 @@ TEST_F(HsvGrading, GeneratedTableGradesLikeTheCpuReference) {
   ASSERT_EQ(lut_->load_filter_from_HSV(entries.data(), static_cast<unsigned>(entries.size()), 0), 0);
   const int w = 200, h = 64;
   const lutref::Nv12 nv12 = lutref::sample_nv12(w, h, 21);
-  const lutref::Nv12 got = grade(*lut_, nv12, w, h), want = lutref::grade_nv12(table, w, h, nv12);
+  const lutref::Nv12 got = lutref::grade_with(*lut_, nv12, w, h), want = lutref::grade_nv12(table, w, h, nv12);
   EXPECT_LE(lutref::max_difference(got.y, want.y), 3);
   EXPECT_LE(lutref::max_difference(got.uv, want.uv), 3);
   EXPECT_GT(lutref::max_difference(got.uv, nv12.uv), 8) << "the look changes colours";
@@ -74,7 +69,7 @@ TEST_F(HsvGrading, GeneratedTableGradesLikeTheCpuReference) {
 TEST_F(HsvGrading, NoEntriesLoadTheIdentity) {
   ASSERT_EQ(lut_->load_filter_from_HSV(nullptr, 0, 0), 0);
   const lutref::Nv12 in = lutref::sample_nv12(36, 10, 4);
-  const lutref::Nv12 out = grade(*lut_, in, 36, 10);
+  const lutref::Nv12 out = lutref::grade_with(*lut_, in, 36, 10);
   EXPECT_LE(lutref::max_difference(out.y, in.y), 2);
   EXPECT_LE(lutref::max_difference(out.uv, in.uv), 2);
 }
@@ -94,7 +89,7 @@ TEST_F(HsvGrading, RefusedCallsChangeNothing) {
   std::vector<Chi3dlutRgbcmyInfo> entries = look();
   ASSERT_EQ(lut_->load_filter_from_HSV(entries.data(), static_cast<unsigned>(entries.size()), 0), 0);
   const lutref::Nv12 in = lutref::sample_nv12(36, 10, 5);
-  const lutref::Nv12 before = grade(*lut_, in, 36, 10);
+  const lutref::Nv12 before = lutref::grade_with(*lut_, in, 36, 10);
 
   std::vector<Chi3dlutRgbcmyInfo> many(1025, Chi3dlutRgbcmyInfo{-30, 2, 2, 0, 0, 0, 0, 0});
   CaptureStdout();
@@ -105,7 +100,7 @@ TEST_F(HsvGrading, RefusedCallsChangeNothing) {
   EXPECT_NE(out.find("Error @load_filter_from_HSV(count=1025):-1\n"), std::string::npos) << out;
   EXPECT_FLOAT_EQ(many[0].hue, -30) << "not normalised";
 
-  const lutref::Nv12 after = grade(*lut_, in, 36, 10);
+  const lutref::Nv12 after = lutref::grade_with(*lut_, in, 36, 10);
   EXPECT_EQ(after.y, before.y);
   EXPECT_EQ(after.uv, before.uv);
   EXPECT_EQ(lut_->load_filter_from_HSV(many.data(), 1024, 0), 0) << "1024 is still accepted";

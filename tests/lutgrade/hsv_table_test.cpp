@@ -170,8 +170,8 @@ TEST(HsvTable, HueDifferenceWrapsAndWalksDownward) {
   EXPECT_EQ(p.sector, 46) << "sectors 1, 0, 47, 46";
   // Sector 1 is step 0 (W1(0)), sector 46 step 3 (W1(3)); saturation bins 13 to 15 weigh W0.
   const double w1at0 = 1.61556364 - 0.3648487, w1at3 = 1.61556364 - 0.3648487 * std::exp(3 * 0.26152779);
-  EXPECT_FLOAT_EQ(b.hue_shift(1, 13), std::trunc(-9 * w1at0 * 1.2926));  // -14
-  EXPECT_FLOAT_EQ(b.hue_shift(1, 15), std::trunc(-9 * w1at0 * 0.7074));  // -7
+  EXPECT_FLOAT_EQ(b.hue_shift(1, 13), std::trunc(-9 * w1at0 * 1.2926));   // -14
+  EXPECT_FLOAT_EQ(b.hue_shift(1, 15), std::trunc(-9 * w1at0 * 0.7074));   // -7
   EXPECT_FLOAT_EQ(b.hue_shift(46, 13), std::trunc(-9 * w1at3 * 1.2926));  // -9
   EXPECT_LT(b.hue_shift(0, 14), 0.0f);
   EXPECT_LT(b.hue_shift(47, 14), 0.0f);
@@ -228,8 +228,8 @@ TEST(HsvTable, RelativeValueChangeByHand) {
   std::uint8_t rgb[3] = {159, 48, 48};
   b.shift_colour(rgb, OrvalenQcom3DLUT::saturation_threshold(0));
   const double v = 159 / 255.0 + 0.12;
-  EXPECT_EQ(rgb[0], static_cast<int>(v * 255 + 0.5));                // 190
-  EXPECT_EQ(rgb[1], static_cast<int>(v * 48 / 159 * 255 + 0.5));     // 57
+  EXPECT_EQ(rgb[0], static_cast<int>(v * 255 + 0.5));             // 190
+  EXPECT_EQ(rgb[1], static_cast<int>(v * 48 / 159 * 255 + 0.5));  // 57
   EXPECT_EQ(rgb[2], rgb[1]);
 }
 
@@ -319,10 +319,10 @@ TEST(HsvTable, DarkeningNearBlackOnlyDarkens) {
 TEST(HsvTable, WildFieldsStayDefined) {
   const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
   Chi3dlutRgbcmyInfo e[] = {
-      entry(nan, nan, nan, nan, nan, nan, nan, 0), entry(nan, 0.5f, 0.5f, 100, 0.9f, 0.2f, 0, 0),
-      entry(inf, 0.5f, 0.5f, -inf, 0.9f, 0.2f, 0, 0), entry(-1e30f, 0.5f, 0.5f, 1e30f, 0.9f, 0.2f, 0, 0),
+      entry(nan, nan, nan, nan, nan, nan, nan, 0),        entry(nan, 0.5f, 0.5f, 100, 0.9f, 0.2f, 0, 0),
+      entry(inf, 0.5f, 0.5f, -inf, 0.9f, 0.2f, 0, 0),     entry(-1e30f, 0.5f, 0.5f, 1e30f, 0.9f, 0.2f, 0, 0),
       entry(-3e38f, 0.5f, 0.5f, 3e38f, 0.9f, 0.2f, 0, 0), entry(-700, 0.5f, 0.5f, 100, 0.9f, 0.2f, 0, 0),
-      entry(10, 0.2f, 0.1f, 200, 0.3f, 0.2f, 3e38f, 1), entry(10, 0.2f, 0.1f, 200, 0.3f, 0.2f, -inf, 1),
+      entry(10, 0.2f, 0.1f, 200, 0.3f, 0.2f, 3e38f, 1),   entry(10, 0.2f, 0.1f, 200, 0.3f, 0.2f, -inf, 1),
       entry(10, 0.2f, 0.1f, 200, 0.3f, 0.2f, nan, 1),
   };
   for (Chi3dlutRgbcmyInfo& one : e) {

@@ -1,4 +1,6 @@
 // The exported class as a host application uses it.
+#include "lutgrade/Lut3D.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -6,7 +8,7 @@
 #include <string>
 
 #include "cpu_reference.h"
-#include "lutgrade/Lut3D.h"
+#include "lut3d_grade.h"
 #include "test_files.h"
 
 namespace {
@@ -26,12 +28,6 @@ std::string cube_of(const lutref::Table& t) {
   return text;
 }
 
-lutref::Nv12 grade(Lut3D& lut, const lutref::Nv12& in, int w, int h) {
-  lutref::Nv12 out{Bytes(in.y.size(), 0), Bytes(in.uv.size(), 0)};
-  lut.exec_3DLut_NV12(w, h, in.y.data(), in.uv.data(), out.y.data(), out.uv.data());
-  return out;
-}
-
 class Lut3DFile : public testing::Test {
  protected:
   void SetUp() override {
@@ -48,9 +44,9 @@ TEST_F(Lut3DFile, GradesWithALoadedCubeFile) {
   Lut3D lut(2);
   const int w = 64, h = 16;
   const lutref::Nv12 in = lutref::sample_nv12(w, h, 11);
-  EXPECT_EQ(grade(lut, in, w, h).y, Bytes(in.y.size(), 0)) << "no table yet: untouched";
+  EXPECT_EQ(lutref::grade_with(lut, in, w, h).y, Bytes(in.y.size(), 0)) << "no table yet: untouched";
   EXPECT_EQ(lut.load_filter_of_cube_3dl_file(lookPath_.c_str(), 17), 0);
-  const lutref::Nv12 got = grade(lut, in, w, h);
+  const lutref::Nv12 got = lutref::grade_with(lut, in, w, h);
   GetCapturedStdout();
   const lutref::Nv12 want = lutref::grade_nv12(look_, w, h, in);
   EXPECT_LE(lutref::max_difference(got.y, want.y), 3);
@@ -63,7 +59,7 @@ TEST_F(Lut3DFile, AFailedLoadKeepsTheCurrentTable) {
   ASSERT_EQ(lut.load_filter_of_cube_3dl_file(lookPath_.c_str(), 17), 0);
   const int w = 36, h = 10;
   const lutref::Nv12 in = lutref::sample_nv12(w, h, 12);
-  const lutref::Nv12 before = grade(lut, in, w, h);
+  const lutref::Nv12 before = lutref::grade_with(lut, in, w, h);
   GetCapturedStdout();
 
   const std::string capitalised = lutref::write_text(folder_ + "/look.Cube", cube_of(look_));
@@ -79,7 +75,7 @@ TEST_F(Lut3DFile, AFailedLoadKeepsTheCurrentTable) {
   EXPECT_NE(out.find(" can not open .CUBE file\n"), std::string::npos);
   EXPECT_NE(out.find("Error @load_filter_of_cube_3dl_file(lutSize=257):-1\n"), std::string::npos) << out;
 
-  const lutref::Nv12 after = grade(lut, in, w, h);
+  const lutref::Nv12 after = lutref::grade_with(lut, in, w, h);
   EXPECT_EQ(after.y, before.y);
   EXPECT_EQ(after.uv, before.uv);
 }
@@ -128,7 +124,7 @@ TEST(Lut3D, ManyObjectsDoNotAccumulateMemory) {
   auto cycle = [&] {
     Lut3D lut(2);
     lut.load_filter_of_cube_3dl_file(path.c_str(), 17);
-    grade(lut, in, 640, 360);
+    lutref::grade_with(lut, in, 640, 360);
   };
   CaptureStdout();
   for (int i = 0; i < 30; ++i) cycle();

@@ -1,7 +1,9 @@
-// lutgrade-cli: grades raw video frames through a .cube or .3dl table.
+// lutgrade-cli: grades raw video frames through a .cube or .3dl table, or
+// through a table generated from colour adjustments.
 //
-//   lutgrade-cli --lut FILE --size WxH --format nv12|i420|yuy2
-//                [--lut-size N] [--gpu-priority N] [-i IN] [-o OUT]
+//   lutgrade-cli (--lut FILE | --hsv FILE) --size WxH --format nv12|i420|yuy2
+//                [--lut-size N] [--gpu-priority N] [-i IN] [-o OUT] [--write-cube OUT]
+//   lutgrade-cli (--lut FILE | --hsv FILE) --write-cube OUT [--lut-size N]
 //
 // IN and OUT default to "-" (standard input and output), so it sits in a pipe:
 //   ffmpeg -i in.mp4 -f rawvideo -pix_fmt nv12 - |
@@ -10,6 +12,12 @@
 // The library's diagnostics go to standard error, so frames on standard
 // output stay clean. A file output is written under a temporary name and
 // renamed only when every frame was complete.
+//
+// --hsv reads an adjustment list (see adjustment_file.h) and grades with the
+// 17-point table generated from it. --write-cube saves the table the frames
+// would be graded with: the generated 17-point table, or the file's table
+// resampled to --lut-size points. Without --size, --format, -i or -o it only
+// writes the table.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -17,7 +25,10 @@
 #include <string>
 #include <vector>
 
+#include "adjustment_file.h"
+#include "cube_writer.h"
 #include "lutgrade/Lut3D.h"
+#include "table_source.h"
 
 #if defined(_WIN32)
 #include <io.h>
@@ -33,15 +44,18 @@ namespace {
 constexpr int kMaxSide = 16384;
 
 struct Options {
-  std::string lut, input = "-", output = "-", format;
+  std::string lut, hsv, writeCube, input = "-", output = "-", format;
   int width = 0, height = 0, lutSize = 33, gpuPriority = 0;
+  bool lutSizeGiven = false;
+  bool grade = false;  // frames are graded (not only a table written)
 };
 
 int usage(const char* why) {
   std::fprintf(stderr,
                "lutgrade-cli: %s\n"
-               "usage: lutgrade-cli --lut FILE --size WxH --format nv12|i420|yuy2\n"
-               "                    [--lut-size N] [--gpu-priority N] [-i IN] [-o OUT]\n",
+               "usage: lutgrade-cli (--lut FILE | --hsv FILE) --size WxH --format nv12|i420|yuy2\n"
+               "                    [--lut-size N] [--gpu-priority N] [-i IN] [-o OUT] [--write-cube OUT]\n"
+               "       lutgrade-cli (--lut FILE | --hsv FILE) --write-cube OUT [--lut-size N]\n",
                why);
   return 2;
 }
@@ -67,29 +81,39 @@ int parse(int argc, char** argv, Options& o) {
     const char* value = argv[++i];
     if (arg == "--lut") {
       o.lut = value;
+    } else if (arg == "--hsv") {
+      o.hsv = value;
+    } else if (arg == "--write-cube") {
+      o.writeCube = value;
     } else if (arg == "--size") {
       if (!parse_size(value, o.width, o.height)) return usage("--size wants WxH, e.g. 1920x1080");
     } else if (arg == "--format") {
       o.format = value;
     } else if (arg == "--lut-size") {
       if (!parse_int(value, o.lutSize)) return usage("--lut-size wants a number");
+      o.lutSizeGiven = true;
     } else if (arg == "--gpu-priority") {
       if (!parse_int(value, o.gpuPriority)) return usage("--gpu-priority wants a number");
     } else if (arg == "-i" || arg == "--input") {
       o.input = value;
+      o.grade = true;
     } else if (arg == "-o" || arg == "--output") {
       o.output = value;
+      o.grade = true;
     } else {
       return usage(("unknown option " + arg).c_str());
     }
   }
-  if (o.lut.empty()) return usage("--lut is required");
+  if (o.lut.empty() == o.hsv.empty()) return usage("give one table: --lut FILE or --hsv FILE");
+  if (!o.hsv.empty() && o.lutSizeGiven) return usage("--lut-size goes with --lut; generated tables have 17 points");
+  if (o.lutSize < 2 || o.lutSize > 256) return usage("--lut-size must be 2 to 256");
+  o.grade = o.grade || o.writeCube.empty() || o.width != 0 || o.height != 0 || !o.format.empty();
+  if (!o.grade) return 0;
   if (o.format != "nv12" && o.format != "i420" && o.format != "yuy2")
     return usage("--format must be nv12, i420 or yuy2");
   if (o.width < 4 || o.width % 4 != 0 || o.height < 2 || o.height % 2 != 0)
     return usage("--size: the width must be a multiple of 4 and the height a multiple of 2");
   if (o.width > kMaxSide || o.height > kMaxSide) return usage("--size: at most 16384 pixels a side");
-  if (o.lutSize < 2 || o.lutSize > 256) return usage("--lut-size must be 2 to 256");
   return 0;
 }
 
@@ -128,18 +152,29 @@ void progress(long frames, std::chrono::steady_clock::time_point start, bool las
   std::fflush(stderr);
 }
 
-}  // namespace
+// Saves the table the frames would be graded with.
+int write_table(const Options& o, std::vector<Chi3dlutRgbcmyInfo> adjustments) {
+  int edge = o.lutSize;
+  std::vector<std::uint8_t> table;
+  if (o.hsv.empty()) {
+    table = lutgrade::table_from_file(o.lut.c_str(), o.lutSize);
+  } else {
+    edge = 17;
+    table = lutgrade::table_from_adjustments(adjustments.data(), static_cast<unsigned>(adjustments.size()));
+  }
+  if (table.empty()) {
+    std::fprintf(stderr, "lutgrade-cli: cannot load the table %s\n", o.lut.c_str());
+    return 1;
+  }
+  std::string error;
+  if (!lutcli::write_cube_file(o.writeCube, table, edge, error)) {
+    std::fprintf(stderr, "lutgrade-cli: %s\n", error.c_str());
+    return 1;
+  }
+  return 0;
+}
 
-int main(int argc, char** argv) {
-  Options o;
-  if (const int status = parse(argc, argv, o)) return status;
-
-  // Frames may go to standard output: keep a handle on it for them and send
-  // everything printed (the library's diagnostics included) to standard error.
-  std::fflush(stdout);
-  const int frameFd = dup(1);
-  dup2(2, 1);
-
+int grade_frames(const Options& o, std::vector<Chi3dlutRgbcmyInfo>& adjustments, int frameFd) {
   std::FILE* in = o.input == "-" ? stdin : std::fopen(o.input.c_str(), "rb");
   if (!in) {
     std::fprintf(stderr, "lutgrade-cli: cannot open %s\n", o.input.c_str());
@@ -154,8 +189,11 @@ int main(int argc, char** argv) {
   }
 
   Lut3D lut(o.gpuPriority);
-  if (lut.load_filter_of_cube_3dl_file(o.lut.c_str(), o.lutSize) != 0) {
-    std::fprintf(stderr, "lutgrade-cli: cannot load the table %s\n", o.lut.c_str());
+  const int loaded = o.hsv.empty()
+                         ? lut.load_filter_of_cube_3dl_file(o.lut.c_str(), o.lutSize)
+                         : lut.load_filter_from_HSV(adjustments.data(), static_cast<unsigned>(adjustments.size()), 0);
+  if (loaded != 0) {
+    std::fprintf(stderr, "lutgrade-cli: cannot load the table %s\n", o.hsv.empty() ? o.lut.c_str() : o.hsv.c_str());
     if (toFile) std::remove(partial.c_str());
     return 1;
   }
@@ -201,4 +239,27 @@ int main(int argc, char** argv) {
     if (status != 0) std::remove(partial.c_str());
   }
   return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  if (const int status = parse(argc, argv, o)) return status;
+
+  // Frames may go to standard output: keep a handle on it for them and send
+  // everything printed (the library's diagnostics included) to standard error.
+  std::fflush(stdout);
+  const int frameFd = dup(1);
+  dup2(2, 1);
+
+  std::vector<Chi3dlutRgbcmyInfo> adjustments;
+  std::string error;
+  if (!o.hsv.empty() && !lutcli::read_adjustment_file(o.hsv, adjustments, error)) {
+    std::fprintf(stderr, "lutgrade-cli: %s\n", error.c_str());
+    return 1;
+  }
+  if (!o.writeCube.empty())
+    if (const int status = write_table(o, adjustments)) return status;
+  return o.grade ? grade_frames(o, adjustments, frameFd) : 0;
 }
