@@ -32,8 +32,9 @@ int Lut3D::load_filter_of_cube_3dl_file(const char* path, int lutSize) {
   return impl_->setLutImage(lutSize, table.empty() ? nullptr : table.data());
 }
 
-// The builder spends about 46 thousand floats of grid work per entry; a
-// count beyond any real adjustment list is refused rather than ground through.
+// Each entry costs a reset of about 46 thousand grid floats and a pass over
+// all 4913 table points; a count beyond any real adjustment list is refused
+// rather than ground through.
 int Lut3D::load_filter_from_HSV(Chi3dlutRgbcmyInfo* entries, unsigned int count, int) {
   if ((!entries && count > 0) || count > kMaxAdjustments) {
     gpurt::gpu_print("Error @load_filter_from_HSV(count=%u):%d\n", count, -1);

@@ -1,8 +1,9 @@
 // lutgrade: grades video frames through a 3D colour look-up table with OpenCL.
 //
 // Construct one Lut3D per video stream, load a table from a .cube or .3dl
-// file or generate one from colour adjustments, then pass frames through it. Frames passed before
-// any table is loaded are left untouched. Diagnostics are printed to standard output.
+// file or generate one from colour adjustments, then pass frames through it.
+// Frames passed before any table is loaded are left untouched. Diagnostics
+// are printed to standard output.
 //
 // Frames: width a multiple of 4, height a multiple of 2, planes tightly packed:
 //   NV12  Y (w x h bytes), interleaved Cb Cr (w x h/2 bytes)
