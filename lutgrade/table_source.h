@@ -1,0 +1,20 @@
+// The tables Lut3D loads, as bytes: read from a file or generated from
+// adjustments. Shared with tools that save the table they would grade with.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "lutgrade/Lut3D.h"
+
+namespace lutgrade {
+
+// A .cube or .3dl file resampled to lutSize (2..256) points per axis: lutSize^3
+// entries of R, G, B, 0, red fastest. Empty when the file yields no table.
+std::vector<std::uint8_t> table_from_file(const char* path, int lutSize);
+
+// The 17-point table generated from the adjustments (normalised in place);
+// entries may be null when count is 0.
+std::vector<std::uint8_t> table_from_adjustments(Chi3dlutRgbcmyInfo* entries, unsigned count);
+
+}  // namespace lutgrade

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# lutgrade: grades a generated 1280x720 NV12 frame (gradients and a spectrum) with a generated 17-point
+# "warm look" .cube through lutgrade-cli, and writes before/after pictures.
+# Raw frames use the library's convention (BT.709, limited range), so ffmpeg
+# is told the same when it converts them to and from RGB.
+set -euo pipefail
+: "${BUILD_DIR:?}" "${DEMO_OUT:?}"
+out=$DEMO_OUT/lutgrade
+mkdir -p "$out"
+size=1280x720
+yuv="scale=out_color_matrix=bt709:out_range=tv"
+rgb="scale=in_color_matrix=bt709:in_range=tv,format=rgb24"
+
+# A warm look: lifted reds, cooler shadows, a little more saturation.
+awk -v n=17 'BEGIN {
+  print "TITLE \"Warm Look\""; print "LUT_3D_SIZE " n
+  for (b = 0; b < n; b++) for (g = 0; g < n; g++) for (r = 0; r < n; r++) {
+    R = r / (n - 1); G = g / (n - 1); B = b / (n - 1)
+    R = R ^ 0.85 * 1.04; G = G ^ 0.97; B = B ^ 1.12 * 0.92
+    L = 0.2126 * R + 0.7152 * G + 0.0722 * B
+    R = L + (R - L) * 1.25; G = L + (G - L) * 1.25; B = L + (B - L) * 1.25
+    printf "%.6f %.6f %.6f\n", (R < 0 ? 0 : R > 1 ? 1 : R), (G < 0 ? 0 : G > 1 ? 1 : G), (B < 0 ? 0 : B > 1 ? 1 : B)
+  }
+}' >"$out/warm-look.cube"
+
+# The frame: soft colour gradients above, a full colour spectrum below.
+ffmpeg -nostdin -v error -f lavfi -i "gradients=s=1280x480:c0=0x7a4a30:c1=0xd8b08c:c2=0x3a6e8f:c3=0x9fc46a:n=4:seed=7" \
+  -f lavfi -i "colorspectrum=s=1280x240:type=all" \
+  -filter_complex "[0]format=rgb24[a];[1]format=rgb24[b];[a][b]vstack,$yuv,format=nv12" \
+  -frames:v 1 -f rawvideo -y "$out/frame.nv12"
+
+"$BUILD_DIR/tools/lutgrade-cli/lutgrade-cli" --lut "$out/warm-look.cube" --size $size --format nv12 \
+  -i "$out/frame.nv12" -o "$out/graded.nv12" 2>"$out/lutgrade-cli.log"
+
+for name in frame graded; do
+  ffmpeg -nostdin -v error -f rawvideo -pix_fmt nv12 -s $size -i "$out/$name.nv12" -vf "$rgb" \
+    -frames:v 1 -y "$out/$name.png"
+done
+mv "$out/frame.png" "$out/before.png"
+mv "$out/graded.png" "$out/after.png"
+ffmpeg -nostdin -v error -i "$out/before.png" -i "$out/after.png" -filter_complex hstack -y "$out/before-after.png"
+
+# Cross-check: ffmpeg's own lut3d on the RGB picture should look the same.
+ffmpeg -nostdin -v error -i "$out/before.png" -vf "lut3d=file=$out/warm-look.cube:interp=tetrahedral" \
+  -y "$out/ffmpeg-lut3d.png"
+psnr=$(ffmpeg -nostdin -i "$out/after.png" -i "$out/ffmpeg-lut3d.png" -lavfi psnr -f null - 2>&1 |
+  sed -n 's/.*PSNR.* average:\([0-9.inf]*\).*/\1/p')
+echo "lutgrade: after.png against ffmpeg lut3d on before.png: PSNR ${psnr:-?} dB"
+echo "lutgrade: $out/before.png, $out/after.png, $out/before-after.png (table $out/warm-look.cube)"

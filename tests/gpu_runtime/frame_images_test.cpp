@@ -1,0 +1,195 @@
+#include <gtest/gtest.h>
+
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "gpu_runtime/device_context.h"
+#include "gpu_runtime/frame_images.h"
+#include "gpu_runtime/kernel_launch.h"
+
+extern const gpurt::EmbeddedProgram probe_program;
+
+namespace {
+
+using namespace gpurt;
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStdout;
+using Bytes = std::vector<std::uint8_t>;
+
+const FrameMessages kMessages{"cY:%d\n", "cUV:%d\n", "cU:%d\n", "cV:%d\n", "cYUY2:%d\n", "wY:%d\n",
+                              "wUV:%d\n", "wI420Y:%d\n", "wI420U:%d\n", "wI420V:%d\n", "wYUY2:%d\n"};
+
+class FrameImages : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    variant_ = new ContextVariant{{}, QueueApi::kWithProperties, 1, "Error @clBuildProgram:%d\n",
+                                  {{"probe_copy", "k1:%d\n"}, {"probe_fill", "k2:%d\n"}}, 32, probe_program};
+    dc_ = new DeviceContext(*variant_, 0);
+    CaptureStdout();
+    dc_->initOpenCL();
+    GetCapturedStdout();
+  }
+  static void TearDownTestSuite() {
+    delete dc_;
+    delete variant_;
+  }
+
+  static std::size_t image_info(cl_mem image, cl_image_info what) {
+    std::size_t v = 0;
+    clGetImageInfo(image, what, sizeof v, &v, nullptr);
+    return v;
+  }
+  static cl_channel_order order_of(cl_mem image) {
+    cl_image_format f{};
+    clGetImageInfo(image, CL_IMAGE_FORMAT, sizeof f, &f, nullptr);
+    EXPECT_EQ(f.image_channel_data_type, static_cast<cl_channel_type>(CL_UNORM_INT8));
+    return f.image_channel_order;
+  }
+  static void expect_size(cl_mem image, std::size_t w, std::size_t h) {
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image_info(image, CL_IMAGE_WIDTH), w);
+    EXPECT_EQ(image_info(image, CL_IMAGE_HEIGHT), h);
+  }
+  static Bytes ramp(std::size_t n, int seed) {
+    Bytes b(n);
+    for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(i * 7 + seed);
+    return b;
+  }
+  static cl_command_queue queue() { return dc_->queues[0]; }
+
+  static ContextVariant* variant_;
+  static DeviceContext* dc_;
+};
+
+ContextVariant* FrameImages::variant_ = nullptr;
+DeviceContext* FrameImages::dc_ = nullptr;
+
+TEST_F(FrameImages, LayoutsMapPlanesOntoFourByteTexels) {
+  Nv12Images nv12;
+  ASSERT_EQ(createFrameImagesNV12(*dc_, 1920, 1080, nv12, kMessages), 0);
+  expect_size(nv12.y, 480, 1080);
+  expect_size(nv12.uv, 480, 540);
+  EXPECT_EQ(order_of(nv12.y), static_cast<cl_channel_order>(CL_RGBA));
+
+  I420Images i420;
+  ASSERT_EQ(createFrameImagesI420(*dc_, 1920, 1080, i420, kMessages), 0);
+  expect_size(i420.y, 480, 1080);
+  // Two chroma bytes per RG texel, or one per R texel where RG is missing (PoCL).
+  const bool rg = supports_image_format(dc_->context, CL_RG, CL_UNORM_INT8);
+  EXPECT_EQ(order_of(i420.u), static_cast<cl_channel_order>(rg ? CL_RG : CL_R));
+  expect_size(i420.u, rg ? 480 : 960, 540);
+  expect_size(i420.v, rg ? 480 : 960, 540);
+  EXPECT_EQ(i420.chromaTexels, rg ? 480u : 960u);
+
+  Yuy2Images yuy2;
+  ASSERT_EQ(createFrameImageYUY2(*dc_, 1280, 720, yuy2, kMessages), 0);
+  expect_size(yuy2.packed, 640, 720);
+
+  release_images(nv12);
+  release_images(i420);
+  release_images(yuy2);
+  EXPECT_EQ(nv12.y, nullptr);
+  EXPECT_EQ(i420.v, nullptr);
+  EXPECT_EQ(yuy2.packed, nullptr);
+}
+
+TEST_F(FrameImages, PlanesTravelByteForByte) {
+  const int w = 36, h = 10;
+  I420Images im;
+  ASSERT_EQ(createFrameImagesI420(*dc_, w, h, im, kMessages), 0);
+  const Bytes y = ramp(w * h, 1), u = ramp(w * h / 4, 2), v = ramp(w * h / 4, 3);
+  EXPECT_EQ(writeFrameI420(queue(), im, w, h, y.data(), u.data(), v.data(), kMessages), CL_SUCCESS);
+  Bytes y2(y.size()), u2(u.size()), v2(v.size());
+  EXPECT_EQ(readFrameI420(queue(), im, w, h, y2.data(), u2.data(), v2.data()), CL_SUCCESS);
+  EXPECT_EQ(y2, y);
+  EXPECT_EQ(u2, u);
+  EXPECT_EQ(v2, v);
+  release_images(im);
+
+  Nv12Images nv12;
+  ASSERT_EQ(createFrameImagesNV12(*dc_, w, h, nv12, kMessages), 0);
+  const Bytes uv = ramp(w * h / 2, 4);
+  writeFrameNV12(queue(), nv12, w, h, y.data(), uv.data(), kMessages);
+  Bytes uv2(uv.size());
+  readFrameNV12(queue(), nv12, w, h, y2.data(), uv2.data());
+  EXPECT_EQ(uv2, uv);
+  release_images(nv12);
+
+  Yuy2Images yuy2;
+  ASSERT_EQ(createFrameImageYUY2(*dc_, w, h, yuy2, kMessages), 0);
+  const Bytes packed = ramp(w * h * 2, 5);
+  writeFrameYUY2(queue(), yuy2, w, h, packed.data(), kMessages);
+  Bytes packed2(packed.size());
+  readFrameYUY2(queue(), yuy2, w, h, packed2.data());
+  EXPECT_EQ(packed2, packed);
+  release_images(yuy2);
+}
+
+TEST_F(FrameImages, EmptyHandlesAreReportedNotPassedOn) {
+  Nv12Images none;
+  Bytes plane(64);
+  CaptureStdout();
+  EXPECT_EQ(writeFrameNV12(queue(), none, 8, 4, plane.data(), plane.data(), kMessages), CL_INVALID_MEM_OBJECT);
+  EXPECT_EQ(readFrameNV12(queue(), none, 8, 4, plane.data(), plane.data()), CL_INVALID_MEM_OBJECT);
+  EXPECT_EQ(set_kernel_args(dc_->kernels[0], {{KernelArg::mem(nullptr), "a0:%d\n"}, {KernelArg::mem(nullptr), "a1(%d):%d\n", 7}},
+                            ArgStatus::kEach),
+            2 * CL_INVALID_MEM_OBJECT);
+  EXPECT_EQ(launch_kernel_2d(*dc_, queue(), nullptr, 4, 4, "launch:%d\n"), CL_INVALID_KERNEL);
+  EXPECT_EQ(GetCapturedStdout(),
+            "wY:-38\nwUV:-38\nError @clEnqueueReadImage:-38\nError @clEnqueueReadImage:-38\n"
+            "a0:-38\na1(7):-38\nlaunch:-48\n");
+}
+
+TEST_F(FrameImages, RunningSumKeepsReportingOnceAnArgumentFailed) {
+  Nv12Images im;
+  ASSERT_EQ(createFrameImagesNV12(*dc_, 8, 2, im, kMessages), 0);
+  CaptureStdout();
+  const cl_int sum = set_kernel_args(
+      dc_->kernels[1], {{KernelArg::mem(nullptr), "a0:%d\n"}, {KernelArg::f32(0.5f), "a1(%d):%d\n", 11}},
+      ArgStatus::kRunningSum);
+  EXPECT_EQ(sum, CL_INVALID_MEM_OBJECT);
+  EXPECT_EQ(GetCapturedStdout(), "a0:-38\na1(11):-38\n");
+  release_images(im);
+}
+
+TEST_F(FrameImages, LaunchUsesTheCachedLocalSize) {
+  Nv12Images a, b;
+  ASSERT_EQ(createFrameImagesNV12(*dc_, 64, 8, a, kMessages), 0);
+  ASSERT_EQ(createFrameImagesNV12(*dc_, 64, 8, b, kMessages), 0);
+  const Bytes y = ramp(64 * 8, 9), uv = ramp(64 * 4, 1);
+  writeFrameNV12(queue(), a, 64, 8, y.data(), uv.data(), kMessages);
+  set_kernel_args(dc_->kernels[0], {{KernelArg::mem(a.y), "a0:%d\n"}, {KernelArg::mem(b.y), "a1:%d\n"}},
+                  ArgStatus::kEach);
+  dc_->localSizes.clear();
+  EXPECT_EQ(launch_kernel_2d(*dc_, queue(), dc_->kernels[0], 16, 8, "launch:%d\n"), CL_SUCCESS);
+  EXPECT_EQ(dc_->localSizes.size(), 1u);
+  Bytes out(y.size());
+  readImage2D(queue(), b.y, 16, 8, out.data());
+  EXPECT_EQ(out, y);
+  release_images(a);
+  release_images(b);
+}
+
+TEST(CheckFrame, RejectsBadSizesAndMissingPlanesWithOneLine) {
+  std::uint8_t plane[8];
+  const void* good[] = {plane, plane};
+  const void* missing[] = {plane, nullptr};
+  struct Case {
+    int w, h;
+    const void* const* planes;
+    bool ok;
+  } cases[] = {{4, 2, good, true}, {36, 10, good, true}, {6, 2, good, false}, {0, 2, good, false},
+               {-4, 2, good, false}, {4, 3, good, false}, {4, 0, good, false}, {4, 2, missing, false}};
+  for (const Case& c : cases) {
+    CaptureStdout();
+    EXPECT_EQ(check_frame("exec", c.w, c.h, c.planes, 2), c.ok) << c.w << "x" << c.h;
+    const std::string out = GetCapturedStdout();
+    EXPECT_EQ(out.empty(), c.ok);
+    if (!c.ok) {
+      EXPECT_EQ(out, "Error @exec(bad frame " + std::to_string(c.w) + "x" + std::to_string(c.h) + "):-30\n");
+    }
+  }
+}
+
+}  // namespace

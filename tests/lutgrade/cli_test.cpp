@@ -1,0 +1,250 @@
+// lutgrade-cli as a user runs it: files, pipes, and refusals.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "OrvalenQcom3DLUT.h"
+#include "cpu_reference.h"
+#include "lutgrade/Lut3D.h"
+#include "table_file_reader.h"
+#include "test_files.h"
+
+namespace {
+
+using lutref::Bytes;
+
+class Cli : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = lutref::test_folder();
+    std::string cube = "LUT_3D_SIZE 2\n";
+    for (const char* e : {"0 0 0", "1 0 0", "0 0.6 0", "1 1 0", "0 0 1", "0.2 0 1", "0 1 1", "1 1 1"})
+      cube += std::string(e) + "\n";
+    lut_ = lutref::write_text(dir_ + "/look.cube", cube);
+    const lutref::Nv12 a = lutref::sample_nv12(w_, h_, 1), b = lutref::sample_nv12(w_, h_, 2);
+    for (const lutref::Nv12* f : {&a, &b}) {
+      frames_.insert(frames_.end(), f->y.begin(), f->y.end());
+      frames_.insert(frames_.end(), f->uv.begin(), f->uv.end());
+    }
+    write(dir_ + "/in.nv12", frames_);
+  }
+
+  // Runs the tool through the shell; returns its exit status, stderr in err_.
+  int run(const std::string& args) {
+    const std::string command = std::string(LUTGRADE_CLI) + " " + args + " 2>" + dir_ + "/err.txt";
+    const int raw = std::system(command.c_str());
+    err_ = read_text(dir_ + "/err.txt");
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  }
+
+  static std::string read_text(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    return all.str();
+  }
+  static void write(const std::string& path, const Bytes& bytes) {
+    lutref::write_text(path, std::string(bytes.begin(), bytes.end()));
+  }
+
+  // What the library itself makes of the frames, with the table load gives it.
+  template <class Load>
+  Bytes graded_by_library(Load load) {
+    testing::internal::CaptureStdout();
+    Lut3D lut(0);
+    load(lut);
+    Bytes out = frames_;
+    const std::size_t frame = w_ * h_ * 3 / 2;
+    for (std::size_t at = 0; at < out.size(); at += frame)
+      lut.exec_3DLut_NV12(w_, h_, &out[at], &out[at + w_ * h_], &out[at], &out[at + w_ * h_]);
+    testing::internal::GetCapturedStdout();
+    return out;
+  }
+  Bytes graded_by_library() {
+    return graded_by_library([&](Lut3D& lut) { lut.load_filter_of_cube_3dl_file(lut_.c_str(), 33); });
+  }
+
+  std::string common() const { return "--lut " + lut_ + " --size 36x10 --format nv12"; }
+
+  const int w_ = 36, h_ = 10;
+  std::string dir_, lut_, err_;
+  Bytes frames_;
+};
+
+TEST_F(Cli, GradesAFileWithProgressOnStandardError) {
+  ASSERT_EQ(run(common() + " -i " + dir_ + "/in.nv12 -o " + dir_ + "/out.nv12"), 0) << err_;
+  const std::string out = read_text(dir_ + "/out.nv12");
+  EXPECT_EQ(Bytes(out.begin(), out.end()), graded_by_library());
+  EXPECT_NE(err_.find("frames: 2  fps: "), std::string::npos) << err_;
+}
+
+TEST_F(Cli, WorksInAPipeWithOnlyFramesOnStandardOutput) {
+  const std::string out = dir_ + "/piped.nv12";
+  ASSERT_EQ(run(common() + " < " + dir_ + "/in.nv12 > " + out), 0) << err_;
+  const std::string piped = read_text(out);
+  EXPECT_EQ(Bytes(piped.begin(), piped.end()), graded_by_library()) << "diagnostics must not reach the frames";
+  EXPECT_NE(err_.find("CL_PLATFORM_NAME:"), std::string::npos) << "the library's lines go to standard error";
+}
+
+TEST_F(Cli, RefusesBadArgumentsAndBadFiles) {
+  EXPECT_EQ(run("--lut " + lut_ + " --size 36x10 --format rgb < /dev/null"), 2);
+  EXPECT_NE(err_.find("--format must be"), std::string::npos);
+  EXPECT_EQ(run("--lut " + lut_ + " --size 30x10 --format nv12 < /dev/null"), 2);
+  EXPECT_NE(err_.find("multiple of 4"), std::string::npos);
+  EXPECT_EQ(run("--lut " + lut_ + " --size big --format nv12 < /dev/null"), 2);
+  EXPECT_EQ(run("--lut " + lut_ + " --size 400000x400000 --format nv12 < /dev/null"), 2);
+  EXPECT_EQ(run("--size 36x10 --format nv12 < /dev/null"), 2);
+  EXPECT_EQ(run("--lut " + lut_ + " --size 36x10 --format nv12 --lut-size 1 < /dev/null"), 2);
+  EXPECT_EQ(run("--lut " + dir_ + "/missing.cube --size 36x10 --format nv12 < /dev/null > /dev/null"), 1);
+  EXPECT_NE(err_.find("cannot load the table"), std::string::npos) << err_;
+  EXPECT_EQ(run(common() + " -i " + dir_ + "/missing.nv12 -o " + dir_ + "/x.nv12"), 1);
+}
+
+TEST_F(Cli, ATruncatedInputLeavesNoOutputFile) {
+  write(dir_ + "/short.nv12", Bytes(frames_.begin(), frames_.begin() + frames_.size() * 3 / 4));
+  EXPECT_EQ(run(common() + " -i " + dir_ + "/short.nv12 -o " + dir_ + "/short-out.nv12"), 1);
+  EXPECT_NE(err_.find("the input ends inside frame 2"), std::string::npos) << err_;
+  EXPECT_FALSE(std::ifstream(dir_ + "/short-out.nv12").good());
+  EXPECT_FALSE(std::ifstream(dir_ + "/short-out.nv12.part").good());
+}
+
+// Greens towards yellow, skin warmer, in the list format of --hsv.
+const char kAdjustments[] =
+    "# hue sat value  targetHue targetSat targetValue  hueShift mode\n"
+    "120, 0.5, 0.6,  100, 0.6, 0.6,  0, 0   # greens towards yellow\n"
+    "\n"
+    "25 0 0  50 0.08 0.05  -6 1\n"
+    "25\t0 0  50 0.08 0.05  0 1\r\n";
+
+std::vector<Chi3dlutRgbcmyInfo> adjustments() {
+  return {{120, 0.5f, 0.6f, 100, 0.6f, 0.6f, 0, 0},
+          {25, 0, 0, 50, 0.08f, 0.05f, -6, 1},
+          {25, 0, 0, 50, 0.08f, 0.05f, 0, 1}};
+}
+
+lutref::Table generated_table() {
+  std::vector<Chi3dlutRgbcmyInfo> e = adjustments();
+  Orvalen::OrvalenQcom3DLUT builder;
+  return {17, builder.build(e.data(), static_cast<unsigned>(e.size()))};
+}
+
+TEST_F(Cli, GradesWithAnAdjustmentList) {
+  const std::string hsv = lutref::write_text(dir_ + "/look.hsv", kAdjustments);
+  ASSERT_EQ(run("--hsv " + hsv + " --size 36x10 --format nv12 -i " + dir_ + "/in.nv12 -o " + dir_ + "/hsv.nv12"), 0)
+      << err_;
+  const std::string out = read_text(dir_ + "/hsv.nv12");
+  const Bytes want = graded_by_library([](Lut3D& lut) {
+    std::vector<Chi3dlutRgbcmyInfo> e = adjustments();
+    lut.load_filter_from_HSV(e.data(), static_cast<unsigned>(e.size()), 0);
+  });
+  EXPECT_EQ(Bytes(out.begin(), out.end()), want);
+  EXPECT_NE(want, frames_);
+}
+
+// The table from --write-cube is the generated one, byte for byte, and grades
+// like it when loaded back as a file.
+TEST_F(Cli, WrittenCubeReadsBackToTheSameTable) {
+  const std::string hsv = lutref::write_text(dir_ + "/look.hsv", kAdjustments), cube = dir_ + "/look-out.cube";
+  ASSERT_EQ(run("--hsv " + hsv + " --write-cube " + cube + " < /dev/null"), 0) << err_;
+  lutgrade::ParsedTable parsed;
+  testing::internal::CaptureStdout();
+  ASSERT_TRUE(lutgrade::read_table_file(cube.c_str(), lutgrade::TableFormat::kCube, parsed));
+  testing::internal::GetCapturedStdout();
+  const lutref::Table table = generated_table();
+  ASSERT_EQ(parsed.edge, 17);
+  for (std::size_t e = 0; e < parsed.rgb.size() / 3; ++e)
+    for (int c = 0; c < 3; ++c) ASSERT_EQ(parsed.rgb[3 * e + c], table.bytes[4 * e + c]) << "entry " << e;
+
+  const Bytes fromFile = graded_by_library([&](Lut3D& lut) { lut.load_filter_of_cube_3dl_file(cube.c_str(), 17); });
+  const Bytes generated = graded_by_library([](Lut3D& lut) {
+    std::vector<Chi3dlutRgbcmyInfo> e = adjustments();
+    lut.load_filter_from_HSV(e.data(), static_cast<unsigned>(e.size()), 0);
+  });
+  EXPECT_EQ(fromFile, generated);
+
+  // From a table file: the table resampled to --lut-size.
+  const std::string small = dir_ + "/small.cube";
+  ASSERT_EQ(run("--lut " + lut_ + " --lut-size 5 --write-cube " + small), 0) << err_;
+  const std::string smallText = read_text(small);
+  EXPECT_NE(smallText.find("LUT_3D_SIZE 5\n"), std::string::npos);
+  EXPECT_EQ(std::count(smallText.begin(), smallText.end(), '\n'), 2 + 125);
+}
+
+// ffmpeg's lut3d filter reads the written file and grades an RGB picture as
+// our reference interpolation does.
+TEST_F(Cli, FfmpegGradesWithTheWrittenCube) {
+  const std::string hsv = lutref::write_text(dir_ + "/look.hsv", kAdjustments), cube = dir_ + "/look-out.cube";
+  ASSERT_EQ(run("--hsv " + hsv + " --write-cube " + cube), 0) << err_;
+  const int w = 96, h = 64;
+  Bytes rgb(static_cast<std::size_t>(w) * h * 3);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      std::uint8_t* p = &rgb[3 * (static_cast<std::size_t>(y) * w + x)];
+      p[0] = static_cast<std::uint8_t>(x * 255 / (w - 1));
+      p[1] = static_cast<std::uint8_t>(255 - y * 255 / (h - 1));
+      p[2] = static_cast<std::uint8_t>((x * 7 + y * 13) % 256);
+    }
+  write(dir_ + "/in.rgb", rgb);
+  const std::string command = "ffmpeg -nostdin -v error -f rawvideo -pix_fmt rgb24 -s 96x64 -i " + dir_ +
+                              "/in.rgb -vf lut3d=file=" + cube + ":interp=tetrahedral -f rawvideo -pix_fmt rgb24 -y " +
+                              dir_ + "/out.rgb 2>" + dir_ + "/ffmpeg.txt";
+  ASSERT_EQ(std::system(command.c_str()), 0) << read_text(dir_ + "/ffmpeg.txt");
+  const std::string out = read_text(dir_ + "/out.rgb");
+  ASSERT_EQ(out.size(), rgb.size());
+
+  const lutref::Table table = generated_table();
+  int worst = 0, changed = 0;
+  for (std::size_t i = 0; i < rgb.size(); i += 3) {
+    const lutref::Rgb want = lutref::lookup(table, {rgb[i] / 255.0f, rgb[i + 1] / 255.0f, rgb[i + 2] / 255.0f});
+    const float ch[3] = {want.r, want.g, want.b};
+    for (int c = 0; c < 3; ++c) {
+      const int got = static_cast<std::uint8_t>(out[i + c]);
+      worst = std::max(worst, std::abs(got - static_cast<int>(ch[c] * 255.0f + 0.5f)));
+      changed = std::max(changed, std::abs(got - rgb[i + c]));
+    }
+  }
+  EXPECT_LE(worst, 3);
+  std::printf("largest difference from the reference: %d\n", worst);
+  EXPECT_GT(changed, 10) << "the look changes colours";
+}
+
+TEST_F(Cli, RefusesBadAdjustmentListsAndOptions) {
+  const std::string hsv = lutref::write_text(dir_ + "/look.hsv", kAdjustments);
+  struct Case {
+    const char* text;
+    const char* message;
+  } cases[] = {
+      {"120 0.5 0.6 100 0.6 0.6 0\n", "line 1: expected 8 fields"},
+      {"# ok\n120 0.5 0.6 100 0.6 0.6 0 0\n1 2 x 4 5 6 7 0\n", "line 3: 'x' is not a finite number"},
+      {"120 0.5 nan 100 0.6 0.6 0 0\n", "'nan' is not a finite number"},
+      {"120 0.5 0.6 100 0.6 0.6 0 2\n", "mode must be 0"},
+      {"120 0.5 0.6 100 0.6 0.6 0 0.5\n", "mode must be 0"},
+  };
+  for (const Case& c : cases) {
+    const std::string bad = lutref::write_text(dir_ + "/bad.hsv", c.text);
+    EXPECT_EQ(run("--hsv " + bad + " --write-cube " + dir_ + "/bad.cube"), 1) << c.text;
+    EXPECT_NE(err_.find(c.message), std::string::npos) << err_;
+    EXPECT_FALSE(std::ifstream(dir_ + "/bad.cube").good());
+  }
+  std::string many;
+  for (int i = 0; i < 1025; ++i) many += "120 0.5 0.6 100 0.6 0.6 0 0\n";
+  EXPECT_EQ(run("--hsv " + lutref::write_text(dir_ + "/many.hsv", many) + " --write-cube " + dir_ + "/m.cube"), 1);
+  EXPECT_NE(err_.find("more than 1024 adjustments"), std::string::npos) << err_;
+  EXPECT_EQ(run("--hsv " + dir_ + " --write-cube " + dir_ + "/m.cube"), 1) << "a folder";
+  EXPECT_NE(err_.find("cannot read"), std::string::npos) << err_;
+
+  EXPECT_EQ(run("--hsv " + hsv + " --lut " + lut_ + " --write-cube " + dir_ + "/x.cube"), 2);
+  EXPECT_EQ(run("--hsv " + hsv + " --lut-size 33 --write-cube " + dir_ + "/x.cube"), 2);
+  EXPECT_EQ(run("--hsv " + hsv + " --write-cube " + dir_ + "/x.cube --size 36x10 < /dev/null"), 2)
+      << "grading needs --format too";
+  EXPECT_EQ(run("--hsv " + hsv + " --write-cube " + dir_ + "/no-such-folder/x.cube"), 1);
+  EXPECT_NE(err_.find("cannot write"), std::string::npos) << err_;
+}
+
+}  // namespace

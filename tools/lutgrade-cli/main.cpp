@@ -1,0 +1,265 @@
+// lutgrade-cli: grades raw video frames through a .cube or .3dl table, or
+// through a table generated from colour adjustments.
+//
+//   lutgrade-cli (--lut FILE | --hsv FILE) --size WxH --format nv12|i420|yuy2
+//                [--lut-size N] [--gpu-priority N] [-i IN] [-o OUT] [--write-cube OUT]
+//   lutgrade-cli (--lut FILE | --hsv FILE) --write-cube OUT [--lut-size N]
+//
+// IN and OUT default to "-" (standard input and output), so it sits in a pipe:
+//   ffmpeg -i in.mp4 -f rawvideo -pix_fmt nv12 - |
+//     lutgrade-cli --lut look.cube --size 1920x1080 --format nv12 |
+//     ffmpeg -f rawvideo -pix_fmt nv12 -s 1920x1080 -i - out.mp4
+// The library's diagnostics go to standard error, so frames on standard
+// output stay clean. A file output is written under a temporary name and
+// renamed only when every frame was complete.
+//
+// --hsv reads an adjustment list (see adjustment_file.h) and grades with the
+// 17-point table generated from it. --write-cube saves the table the frames
+// would be graded with: the generated 17-point table, or the file's table
+// resampled to --lut-size points. Without --size, --format, -i or -o it only
+// writes the table.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "adjustment_file.h"
+#include "cube_writer.h"
+#include "lutgrade/Lut3D.h"
+#include "table_source.h"
+
+#if defined(_WIN32)
+#include <io.h>
+#define dup _dup
+#define dup2 _dup2
+#define fdopen _fdopen
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+constexpr int kMaxSide = 16384;
+
+struct Options {
+  std::string lut, hsv, writeCube, input = "-", output = "-", format;
+  int width = 0, height = 0, lutSize = 33, gpuPriority = 0;
+  bool lutSizeGiven = false;
+  bool grade = false;  // frames are graded (not only a table written)
+};
+
+int usage(const char* why) {
+  std::fprintf(stderr,
+               "lutgrade-cli: %s\n"
+               "usage: lutgrade-cli (--lut FILE | --hsv FILE) --size WxH --format nv12|i420|yuy2\n"
+               "                    [--lut-size N] [--gpu-priority N] [-i IN] [-o OUT] [--write-cube OUT]\n"
+               "       lutgrade-cli (--lut FILE | --hsv FILE) --write-cube OUT [--lut-size N]\n",
+               why);
+  return 2;
+}
+
+bool parse_int(const char* text, int& value) {
+  char* end = nullptr;
+  const long v = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0' || v < -1000000 || v > 1000000) return false;
+  value = static_cast<int>(v);
+  return true;
+}
+
+bool parse_size(const std::string& text, int& w, int& h) {
+  const auto x = text.find('x');
+  return x != std::string::npos && parse_int(text.substr(0, x).c_str(), w) && parse_int(text.substr(x + 1).c_str(), h);
+}
+
+// 0 when parsed, else the exit status.
+int parse(int argc, char** argv, Options& o) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (i + 1 >= argc) return usage(("missing value after " + arg).c_str());
+    const char* value = argv[++i];
+    if (arg == "--lut") {
+      o.lut = value;
+    } else if (arg == "--hsv") {
+      o.hsv = value;
+    } else if (arg == "--write-cube") {
+      o.writeCube = value;
+    } else if (arg == "--size") {
+      if (!parse_size(value, o.width, o.height)) return usage("--size wants WxH, e.g. 1920x1080");
+    } else if (arg == "--format") {
+      o.format = value;
+    } else if (arg == "--lut-size") {
+      if (!parse_int(value, o.lutSize)) return usage("--lut-size wants a number");
+      o.lutSizeGiven = true;
+    } else if (arg == "--gpu-priority") {
+      if (!parse_int(value, o.gpuPriority)) return usage("--gpu-priority wants a number");
+    } else if (arg == "-i" || arg == "--input") {
+      o.input = value;
+      o.grade = true;
+    } else if (arg == "-o" || arg == "--output") {
+      o.output = value;
+      o.grade = true;
+    } else {
+      return usage(("unknown option " + arg).c_str());
+    }
+  }
+  if (o.lut.empty() == o.hsv.empty()) return usage("give one table: --lut FILE or --hsv FILE");
+  if (!o.hsv.empty() && o.lutSizeGiven) return usage("--lut-size goes with --lut; generated tables have 17 points");
+  if (o.lutSize < 2 || o.lutSize > 256) return usage("--lut-size must be 2 to 256");
+  o.grade = o.grade || o.writeCube.empty() || o.width != 0 || o.height != 0 || !o.format.empty();
+  if (!o.grade) return 0;
+  if (o.format != "nv12" && o.format != "i420" && o.format != "yuy2")
+    return usage("--format must be nv12, i420 or yuy2");
+  if (o.width < 4 || o.width % 4 != 0 || o.height < 2 || o.height % 2 != 0)
+    return usage("--size: the width must be a multiple of 4 and the height a multiple of 2");
+  if (o.width > kMaxSide || o.height > kMaxSide) return usage("--size: at most 16384 pixels a side");
+  return 0;
+}
+
+class Grader {
+ public:
+  Grader(Lut3D& lut, const Options& o) : lut_(lut), o_(o) {
+    const std::size_t pixels = static_cast<std::size_t>(o.width) * o.height;
+    frame_.resize(o.format == "yuy2" ? pixels * 2 : pixels * 3 / 2);
+  }
+  std::vector<unsigned char>& frame() { return frame_; }
+
+  void grade() {
+    const int w = o_.width, h = o_.height;
+    unsigned char* y = frame_.data();
+    const std::size_t pixels = static_cast<std::size_t>(w) * h;
+    if (o_.format == "nv12") {
+      lut_.exec_3DLut_NV12(w, h, y, y + pixels, y, y + pixels);
+    } else if (o_.format == "i420") {
+      unsigned char* u = y + pixels;
+      unsigned char* v = u + pixels / 4;
+      lut_.exec_3DLut_I420(w, h, y, u, v, y, u, v);
+    } else {
+      lut_.exec_3DLut_YUY2(w, h, y, y);
+    }
+  }
+
+ private:
+  Lut3D& lut_;
+  const Options& o_;
+  std::vector<unsigned char> frame_;
+};
+
+void progress(long frames, std::chrono::steady_clock::time_point start, bool last) {
+  const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::fprintf(stderr, "\rframes: %ld  fps: %.1f%s", frames, s > 0 ? frames / s : 0.0, last ? "\n" : "");
+  std::fflush(stderr);
+}
+
+// Saves the table the frames would be graded with.
+int write_table(const Options& o, std::vector<Chi3dlutRgbcmyInfo> adjustments) {
+  int edge = o.lutSize;
+  std::vector<std::uint8_t> table;
+  if (o.hsv.empty()) {
+    table = lutgrade::table_from_file(o.lut.c_str(), o.lutSize);
+  } else {
+    edge = 17;
+    table = lutgrade::table_from_adjustments(adjustments.data(), static_cast<unsigned>(adjustments.size()));
+  }
+  if (table.empty()) {
+    std::fprintf(stderr, "lutgrade-cli: cannot load the table %s\n", o.lut.c_str());
+    return 1;
+  }
+  std::string error;
+  if (!lutcli::write_cube_file(o.writeCube, table, edge, error)) {
+    std::fprintf(stderr, "lutgrade-cli: %s\n", error.c_str());
+    return 1;
+  }
+  return 0;
+}
+
+int grade_frames(const Options& o, std::vector<Chi3dlutRgbcmyInfo>& adjustments, int frameFd) {
+  std::FILE* in = o.input == "-" ? stdin : std::fopen(o.input.c_str(), "rb");
+  if (!in) {
+    std::fprintf(stderr, "lutgrade-cli: cannot open %s\n", o.input.c_str());
+    return 1;
+  }
+  const bool toFile = o.output != "-";
+  const std::string partial = o.output + ".part";
+  std::FILE* out = toFile ? std::fopen(partial.c_str(), "wb") : fdopen(frameFd, "wb");
+  if (!out) {
+    std::fprintf(stderr, "lutgrade-cli: cannot write %s\n", toFile ? partial.c_str() : "standard output");
+    return 1;
+  }
+
+  Lut3D lut(o.gpuPriority);
+  const int loaded = o.hsv.empty()
+                         ? lut.load_filter_of_cube_3dl_file(o.lut.c_str(), o.lutSize)
+                         : lut.load_filter_from_HSV(adjustments.data(), static_cast<unsigned>(adjustments.size()), 0);
+  if (loaded != 0) {
+    std::fprintf(stderr, "lutgrade-cli: cannot load the table %s\n", o.hsv.empty() ? o.lut.c_str() : o.hsv.c_str());
+    if (toFile) std::remove(partial.c_str());
+    return 1;
+  }
+
+  Grader grader(lut, o);
+  std::vector<unsigned char>& frame = grader.frame();
+  const auto start = std::chrono::steady_clock::now();
+  auto lastReport = start;
+  long frames = 0;
+  int status = 0;
+  for (;;) {
+    const std::size_t got = std::fread(frame.data(), 1, frame.size(), in);
+    if (got == 0) break;
+    if (got < frame.size()) {
+      std::fprintf(stderr, "\nlutgrade-cli: the input ends inside frame %ld (%zu of %zu bytes)\n", frames + 1, got,
+                   frame.size());
+      status = 1;
+      break;
+    }
+    grader.grade();
+    if (std::fwrite(frame.data(), 1, frame.size(), out) != frame.size()) {
+      std::fprintf(stderr, "\nlutgrade-cli: cannot write frame %ld\n", frames + 1);
+      status = 1;
+      break;
+    }
+    ++frames;
+    if (toFile && std::chrono::steady_clock::now() - lastReport > std::chrono::milliseconds(500)) {
+      progress(frames, start, false);
+      lastReport = std::chrono::steady_clock::now();
+    }
+  }
+  if (std::ferror(in)) {
+    std::fprintf(stderr, "lutgrade-cli: cannot read %s\n", o.input.c_str());
+    status = 1;
+  }
+  if (std::fclose(out) != 0) status = 1;
+  if (toFile) {
+    progress(frames, start, true);
+    if (status == 0 && std::rename(partial.c_str(), o.output.c_str()) != 0) {
+      std::fprintf(stderr, "lutgrade-cli: cannot rename %s to %s\n", partial.c_str(), o.output.c_str());
+      status = 1;
+    }
+    if (status != 0) std::remove(partial.c_str());
+  }
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  if (const int status = parse(argc, argv, o)) return status;
+
+  // Frames may go to standard output: keep a handle on it for them and send
+  // everything printed (the library's diagnostics included) to standard error.
+  std::fflush(stdout);
+  const int frameFd = dup(1);
+  dup2(2, 1);
+
+  std::vector<Chi3dlutRgbcmyInfo> adjustments;
+  std::string error;
+  if (!o.hsv.empty() && !lutcli::read_adjustment_file(o.hsv, adjustments, error)) {
+    std::fprintf(stderr, "lutgrade-cli: %s\n", error.c_str());
+    return 1;
+  }
+  if (!o.writeCube.empty())
+    if (const int status = write_table(o, adjustments)) return status;
+  return o.grade ? grade_frames(o, adjustments, frameFd) : 0;
+}
