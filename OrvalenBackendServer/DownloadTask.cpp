@@ -28,9 +28,11 @@ std::string lowerCase(std::string text) {
 }
 
 // Failures of the transfer itself (no handle, network, HTTP status) may pass;
-// the others would fail again the same way.
+// the others would fail again the same way. Nothing is retried while the pool
+// stops.
 bool isRetried(int32_t result) {
-    return result == E_DOWNLOAD_NO_HANDLE || result == E_DOWNLOAD_TRANSFER_FAILED;
+    return (result == E_DOWNLOAD_NO_HANDLE || result == E_DOWNLOAD_TRANSFER_FAILED) &&
+           !ThreadPool::isStopping();
 }
 
 }  // namespace

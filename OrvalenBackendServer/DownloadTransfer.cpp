@@ -6,6 +6,7 @@
 
 #include "DownloadProgress.h"
 #include "OrvalenModuleLogs.h"
+#include "common/HThread.h"
 #include "platform/OrvalenFile.h"
 
 #define DL_LOG(level, ...) ::Orvalen::downloadLog().printLog(level, __VA_ARGS__)
@@ -137,6 +138,12 @@ size_t onBody(char* data, size_t size, size_t count, void* userData) {
 
 int onProgress(void* userData, curl_off_t dltotal, curl_off_t dlnow, curl_off_t, curl_off_t) {
     auto& transfer = *static_cast<Transfer*>(userData);
+    // Stopping the pool waits for this transfer; a slow or stalled one would
+    // hold up the end of the process. The partial file stays for a resume.
+    if (ThreadPool::isStopping()) {
+        DL_LOG(LEVEL_DEBUG, "the download pool is stopping, I will end the transfer");
+        return 1;
+    }
     // An error page is no progress of the file.
     const long status = responseCode(transfer.curl);
     if (status != 0 && !isSuccessStatus(status)) return 0;

@@ -80,6 +80,8 @@ void OrvalenBackendServer::destroyInstance() {
 
 void OrvalenBackendServer::setDebugLog(IOrvalenDebugLog* sink) { backendLog().set(sink); }
 
+void OrvalenBackendServer::releaseDebugLog(IOrvalenDebugLog* sink) { backendLog().release(sink); }
+
 OrvalenBackendServer::OrvalenBackendServer() = default;
 
 OrvalenBackendServer::~OrvalenBackendServer() {

@@ -43,6 +43,8 @@ void OrvalenDownloadManager::destroyInstance() {
 
 void OrvalenDownloadManager::setDebugLog(IOrvalenDebugLog* sink) { downloadLog().set(sink); }
 
+void OrvalenDownloadManager::releaseDebugLog(IOrvalenDebugLog* sink) { downloadLog().release(sink); }
+
 OrvalenDownloadManager::~OrvalenDownloadManager() {
     downloadLog().printLog(LEVEL_DEBUG, "call %s()",
                            "Orvalen::OrvalenDownloadManager::~OrvalenDownloadManager");

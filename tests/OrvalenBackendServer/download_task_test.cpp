@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "OrvalenBackendServer/OrvalenBackendServer.h"
 #include "OrvalenBackendServer/OrvalenDownloadManager.h"
@@ -189,6 +191,25 @@ TEST_F(DownloadTaskTest, ErrorStatusIsRetriedOnceAfterAPauseAndNeverWritten) {
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_GE(seen[1].time - seen[0].time, 0.9);
     for (double percent : mRecorder.percents()) EXPECT_LT(percent, 100.0);
+}
+
+TEST_F(DownloadTaskTest, StoppingThePoolEndsASlowDownloadWithoutRetryAndKeepsThePart) {
+    // At 20 kB/s the package would take 15 s.
+    ASSERT_TRUE(backend().setFaults(R"({"throttle_bps":20000})"));
+    mManager->addDownloadTask(package(), mDir.path(), &mRecorder, false, 8, backend().caFile());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (mRecorder.percents().empty() || mRecorder.percents().back() <= 0) {
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    OrvalenDownloadManager::destroyInstance();
+    EXPECT_EQ(mRecorder.finishCount(), 1);
+    EXPECT_EQ(mRecorder.code(), E_ORVALEN_DOWNLOAD_FAILED);
+    const std::string part = readFile(local());
+    EXPECT_GT(part.size(), 0u);
+    EXPECT_LT(part.size(), kPackage.size());
+    EXPECT_EQ(part, kPackage.substr(0, part.size()));
+    EXPECT_FALSE(logged("fail, count = 0"));
 }
 
 TEST_F(DownloadTaskTest, EmptyUrlFinishesWithFourAndNoRequest) {

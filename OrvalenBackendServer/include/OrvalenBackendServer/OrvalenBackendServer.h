@@ -44,6 +44,9 @@ public:
     static void destroyInstance();
     // A given sink replaces the module's sink; none keeps the current one.
     static void setDebugLog(IOrvalenDebugLog* sink);
+    // Uninstalls the sink if it is the module's current one; a sink that goes
+    // away calls this so that nothing logs into it afterwards.
+    static void releaseDebugLog(IOrvalenDebugLog* sink);
 
     // Standard-output sink, tag "OrvalenBackendServer".
     void printLog(int level, const char* format, ...) override ORVALEN_PRINTF_FORMAT(3, 4);
