@@ -1,0 +1,163 @@
+#include "service/OVUpdateServicePrivate.h"
+
+#include <QFile>
+#include <cstdarg>
+#include <cstdio>
+#include <memory>
+
+#include "logging/OVLogger.h"
+#include "service/OVUpdateService.h"
+#include "service/OVUpdateValues.h"
+
+using namespace Orvalen;
+
+namespace {
+
+constexpr int32_t kConnectTimeoutSeconds = 8;
+// Library messages are cut to this many characters.
+constexpr size_t kLogBufferSize = 4096;
+
+}  // namespace
+
+OVTlsSettings tlsSettings(const OVUpdateSettings& settings) {
+    return OVTlsSettings{settings.insecureTls() == 1, localPath(settings.caFile())};
+}
+
+std::string localPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+OVUpdateServicePrivate::OVUpdateServicePrivate(std::string deviceModel, std::string serialNumber,
+                                               std::string packageCode, int32_t versionValue,
+                                               std::string versionText, std::string host,
+                                               std::string downloadDirectory, OVTlsSettings tls)
+    : mDeviceModel(std::move(deviceModel)),
+      mSerialNumber(std::move(serialNumber)),
+      mPackageCode(std::move(packageCode)),
+      mVersionValue(versionValue),
+      mVersionText(std::move(versionText)),
+      mHost(std::move(host)),
+      mDownloadDirectory(std::move(downloadDirectory)),
+      mTls(std::move(tls)) {}
+
+OVUpdateServicePrivate::~OVUpdateServicePrivate() {
+    {
+        std::lock_guard<std::mutex> lock(mTeardownMutex);
+        if (mDownloadManager) {
+            OrvalenDownloadManager::destroyInstance();
+            mDownloadManager = nullptr;
+        }
+        if (mBackendServer) {
+            OrvalenBackendServer::destroyInstance();
+            mBackendServer = nullptr;
+        }
+    }
+    OrvalenBackendServer::releaseDebugLog(this);
+    OrvalenDownloadManager::releaseDebugLog(this);
+}
+
+bool OVUpdateServicePrivate::init() {
+    OrvalenBackendServer::setDebugLog(this);
+    OrvalenDownloadManager::setDebugLog(this);
+
+    OVLOG_DEBUG() << "【更新服务】init 1";
+    mBackendServer = OrvalenBackendServer::getInstance();
+    OVLOG_DEBUG() << "【更新服务】init 2";
+    if (!mBackendServer) {
+        OVLOG_DEBUG() << "OrvalenBackendServer::getInstance() fail";
+        return false;
+    }
+    OVLOG_DEBUG() << "【更新服务】init 3";
+    mDownloadManager = OrvalenDownloadManager::getInstance();
+    OVLOG_DEBUG() << "【更新服务】init 4";
+    if (!mDownloadManager) {
+        OVLOG_DEBUG() << "OrvalenDownloadManager::getInstance() fail";
+        return false;
+    }
+    if (!mBackendServer->setDeviceInfo(mDeviceModel, mSerialNumber)) {
+        OVLOG_DEBUG() << "【更新服务】init setDeviceInfo failed";
+    }
+    OVLOG_DEBUG() << "【更新服务】init 5";
+    const bool connected = mBackendServer->connectToServer(
+        mHost, mTls.skipCertificateCheck, kConnectTimeoutSeconds, mTls.caFile);
+    OVLOG_DEBUG() << "【更新服务】init 6";
+    if (!connected) {
+        OVLOG_DEBUG() << "【更新服务】connectToServer fail";
+        return false;
+    }
+    OVLOG_DEBUG() << "【更新服务】connectToServer success";
+    mInitialised = true;
+    return true;
+}
+
+void OVUpdateServicePrivate::start() {
+    OVLOG_DEBUG() << "【更新服务】start 1";
+    if (!mInitialised) {
+        OVLOG_DEBUG() << "OVUpdateServicePrivate not init!";
+        return;
+    }
+    OVLOG_DEBUG() << "【更新服务】start 2";
+    OVLOG_DEBUG() << "【更新服务】start 3";
+    OrvalenOtaReceived received;
+    const int32_t result = mBackendServer->queryUpgrade(received, mPackageCode, mVersionValue, "");
+    OVUpdateService* service = OVUpdateService::instance();
+    service->setResult(result);
+    service->setRemoteVersion(QString::fromStdString(received.versionName));
+    service->setReleaseNotes(QString::fromStdString(received.packageDescription));
+    OVLOG_DEBUG() << "【更新服务】queryUpgrade result back=" << result;
+
+    if (result == E_ORVALEN_QUERY_HAS_UPGRADE) {
+        OVLOG_DEBUG() << "【更新服务】start download task";
+        auto parameter = std::make_shared<OrvalenDownloadParameter>();
+        parameter->url = received.fileUrl;
+        parameter->md5 = received.fileMd5;
+        parameter->fileSize = received.packageSize;
+        mDownloadManager->addDownloadTask(parameter, mDownloadDirectory, this,
+                                          mTls.skipCertificateCheck, kConnectTimeoutSeconds,
+                                          mTls.caFile);
+        return;
+    }
+    OVLOG_DEBUG() << "【更新服务】queryUpgrade no upgrade or error: "
+                  << getQueryResultString(result);
+    emit service->sigDownloadFinishBack(result, QString());
+}
+
+int32_t OVUpdateServicePrivate::queryUpgrade(QString& remoteVersion) {
+    OVLOG_DEBUG() << "【更新服务】start queryUpgrade";
+    if (!mBackendServer) return E_ORVALEN_QUERY_NOT_INIT;
+    OrvalenOtaReceived received;
+    const int32_t result = mBackendServer->queryUpgrade(received, mPackageCode, mVersionValue, "");
+    OVUpdateService::instance()->setReleaseNotes(QString::fromStdString(received.packageDescription));
+    OVLOG_DEBUG() << "【更新服务】queryUpgrade result back=" << result
+                  << ",remote version=" << received.versionName.c_str();
+    remoteVersion = QString::fromStdString(received.versionName);
+    return result;
+}
+
+void OVUpdateServicePrivate::onDownloading(double percent, const std::string&) {
+    OVLOG_DEBUG() << "【后台更新服务】onDownloading back=" << percent;
+    emit OVUpdateService::instance()->sigDownloadProgressBack(wholePercent(percent));
+}
+
+void OVUpdateServicePrivate::onDownloadSpeed(double bytesPerSecond, const std::string& fileName) {
+    OVLOG_DEBUG() << "【后台更新服务】onDownloadSpeed back dlspeed=" << bytesPerSecond
+                  << ",fileName=" << fileName.c_str();
+}
+
+void OVUpdateServicePrivate::onDownloadFinish(int32_t code, const std::string& fileName) {
+    OVLOG_DEBUG() << "【后台更新服务】onDownloadFinish back=" << code
+                  << ", filename=" << fileName.c_str();
+    const QString name = QFile::decodeName(QByteArray::fromStdString(fileName));
+    OVUpdateService* service = OVUpdateService::instance();
+    service->setResult(code);
+    service->setFileName(name);
+    emit service->sigDownloadFinishBack(code, name);
+}
+
+void OVUpdateServicePrivate::printLog(int, const char* format, ...) {
+    if (OVLogging::Logger::instance().level() > OVLogging::DebugLevel) return;
+    char buffer[kLogBufferSize] = {0};
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    OVLOG_DEBUG() << "【升级服务打印】kzrLog buffer:" << buffer;
+}

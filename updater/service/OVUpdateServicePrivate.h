@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "OrvalenBackendServer/OrvalenBackendServer.h"
+#include "OrvalenBackendServer/OrvalenDownloadManager.h"
+
+class OVUpdateSettings;
+
+// How the backend's and the downloads' certificates are checked: verified
+// unless skipping is asked for, against caFile when one is given (else the
+// system's store).
+struct OVTlsSettings {
+    bool skipCertificateCheck = false;
+    std::string caFile;
+};
+
+// From update/insecureTls (exactly 1 skips the checks) and update/caFile.
+OVTlsSettings tlsSettings(const OVUpdateSettings& settings);
+// A path as the backend client's 8-bit file functions take it.
+std::string localPath(const QString& path);
+
+// The worker behind OVUpdateService: initialises the backend client, checks
+// for an upgrade, queues the download and turns the download callbacks into
+// the service's signals. As the library's log sink it forwards every message
+// into the updater log. Destroying it tears the library singletons down,
+// which waits for (and ends) a download in progress.
+class OVUpdateServicePrivate : public Orvalen::IOrvalenDownloadCallback,
+                               public Orvalen::IOrvalenDebugLog {
+public:
+    OVUpdateServicePrivate(std::string deviceModel, std::string serialNumber,
+                           std::string packageCode, int32_t versionValue,
+                           std::string versionText, std::string host,
+                           std::string downloadDirectory, OVTlsSettings tls);
+    ~OVUpdateServicePrivate() override;
+    OVUpdateServicePrivate(const OVUpdateServicePrivate&) = delete;
+    OVUpdateServicePrivate& operator=(const OVUpdateServicePrivate&) = delete;
+
+    // Installs the log sink, creates the singletons and fetches the signing
+    // key; false when the backend cannot be reached or refuses.
+    bool init();
+    // On the thread that ran init: checks for an upgrade and queues its
+    // download, or reports the check's result as the finish code.
+    void start();
+    // Checks without downloading; the offered version goes to remoteVersion.
+    int32_t queryUpgrade(QString& remoteVersion);
+
+    void onDownloading(double percent, const std::string& fileName) override;
+    void onDownloadSpeed(double bytesPerSecond, const std::string& fileName) override;
+    void onDownloadFinish(int32_t code, const std::string& fileName) override;
+
+    void printLog(int level, const char* format, ...) override ORVALEN_PRINTF_FORMAT(3, 4);
+
+    int32_t versionValue() const { return mVersionValue; }
+    const std::string& host() const { return mHost; }
+    const std::string& packageCode() const { return mPackageCode; }
+
+private:
+    Orvalen::OrvalenBackendServer* mBackendServer = nullptr;
+    Orvalen::OrvalenDownloadManager* mDownloadManager = nullptr;
+    std::string mDeviceModel;
+    std::string mSerialNumber;
+    std::string mPackageCode;
+    int32_t mVersionValue = -1;
+    std::string mVersionText;
+    std::string mHost;
+    std::string mDownloadDirectory;
+    bool mInitialised = false;
+    std::mutex mTeardownMutex;
+    OVTlsSettings mTls;
+};
