@@ -69,7 +69,10 @@ std::string ChildProcess::readLine(int timeoutMs) {
         if (left.count() <= 0 || poll(&ready, 1, static_cast<int>(left.count())) <= 0) return {};
         char buffer[4096];
         const ssize_t got = read(mOutput, buffer, sizeof buffer);
-        if (got <= 0) return {};
+        if (got <= 0) {
+            mOutputEnded = true;
+            return {};
+        }
         mPending.append(buffer, static_cast<size_t>(got));
     }
 }

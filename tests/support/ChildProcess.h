@@ -23,6 +23,8 @@ public:
     // One line of the child's output without its newline; empty when none
     // came within the time.
     std::string readLine(int timeoutMs);
+    // True once the child's output has ended and every line was read.
+    bool outputEnded() const { return mOutputEnded && mPending.empty(); }
     // Waits for the child to end; its exit status, or -1.
     int wait();
     void stop();
@@ -31,6 +33,7 @@ private:
     pid_t mPid = -1;
     int mOutput = -1;
     std::string mPending;
+    bool mOutputEnded = false;
 };
 
 // Runs a program to its end with its output discarded; true on status 0.

@@ -1,0 +1,71 @@
+// The service's number rules and its Qt face: version values, whole
+// percentages, the signals and the stDevInfo meta-type.
+#include <gtest/gtest.h>
+
+#include <QMetaMethod>
+#include <cmath>
+#include <limits>
+
+#include "QtTestApp.h"
+#include "service/OVUpdateEndpoints.h"
+#include "service/OVUpdateService.h"
+#include "service/OVUpdateValues.h"
+
+TEST(VersionValue, DropsDotsAndLowerCaseVOnly) {
+    EXPECT_EQ(versionValue("2.1.10"), 2110);
+    EXPECT_EQ(versionValue("v3.0"), 30);
+    EXPECT_EQ(versionValue("v1.2.3"), 123);
+    EXPECT_EQ(versionValue("V1.2"), 0);
+    EXPECT_EQ(versionValue(""), 0);
+    EXPECT_EQ(versionValue("1.2-beta"), 0);
+    EXPECT_EQ(versionValue("9.999.999.999"), 0);  // past 32 bits
+}
+
+TEST(WholePercent, CutsTowardZeroAndStaysWithinZeroToHundred) {
+    EXPECT_EQ(wholePercent(99.9), 99);
+    EXPECT_EQ(wholePercent(0.5), 0);
+    EXPECT_EQ(wholePercent(100.0), 100);
+    EXPECT_EQ(wholePercent(-3.0), 0);
+    EXPECT_EQ(wholePercent(150.0), 100);
+    EXPECT_EQ(wholePercent(std::numeric_limits<double>::quiet_NaN()), 0);
+    EXPECT_EQ(wholePercent(std::numeric_limits<double>::infinity()), 100);
+    EXPECT_EQ(wholePercent(-std::numeric_limits<double>::infinity()), 0);
+    EXPECT_EQ(wholePercent(1e300), 100);
+}
+
+TEST(Endpoints, SnModeTwoChoosesTheTestEndpoint) {
+    EXPECT_EQ(OVUpdateEndpoints::forSnMode(2), OVUpdateEndpoints::test());
+    EXPECT_EQ(OVUpdateEndpoints::forSnMode(0), OVUpdateEndpoints::production());
+    EXPECT_EQ(OVUpdateEndpoints::forSnMode(3), OVUpdateEndpoints::production());
+    EXPECT_NE(OVUpdateEndpoints::test(), OVUpdateEndpoints::production());
+}
+
+TEST(ServiceSignals, DeclaredInOrderAndCarryDevInfoAcrossThreads) {
+    const QMetaObject& meta = OVUpdateService::staticMetaObject;
+    const int progress = meta.indexOfSignal("sigDownloadProgressBack(int)");
+    const int finish = meta.indexOfSignal("sigDownloadFinishBack(int,QString)");
+    const int upgrade = meta.indexOfSignal("sigStarUpgrade(QString,QString,stDevInfo)");
+    ASSERT_GE(progress, 0);
+    EXPECT_EQ(finish, progress + 1);
+    EXPECT_EQ(upgrade, progress + 2);
+    EXPECT_EQ(meta.method(finish).parameterNames().at(1), "filename");
+
+    OVUpdateService* service = OVUpdateService::instance();
+    EXPECT_TRUE(QMetaType::fromName("stDevInfo").isValid());
+    stDevInfo received;
+    bool arrived = false;
+    QObject::connect(
+        service, &OVUpdateService::sigStarUpgrade, service,
+        [&](const QString&, const QString&, const stDevInfo& info) {
+            received = info;
+            arrived = true;
+        },
+        Qt::QueuedConnection);
+    stDevInfo sent;
+    sent.devSn = "SN-1";
+    sent.upgradeState = 4;
+    emit service->sigStarUpgrade("id", "1.0", sent);
+    ASSERT_TRUE(updatertest::processEventsUntil([&] { return arrived; }, 5000));
+    EXPECT_EQ(received.devSn, "SN-1");
+    EXPECT_EQ(received.upgradeState, 4);
+}
