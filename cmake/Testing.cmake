@@ -14,6 +14,7 @@ set(PROJECT_TEST_ENV
   "XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/test-home/run"
   "QT_QPA_PLATFORM=offscreen"
   "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
+  "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/tsan.supp:halt_on_error=1"
   "PROJECT_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
   "PROJECT_BINARY_DIR=${CMAKE_BINARY_DIR}")
 

@@ -6,21 +6,10 @@ set -euo pipefail
 tool="$BUILD_DIR/tools/update-check/update-check"
 dir="$DEMO_OUT/backend-flow"
 rm -rf "$dir"
-mkdir -p "$dir/packages" "$dir/state" "$dir/downloads"
-
-head -c $((8 << 20)) /dev/urandom > "$dir/packages/peza-studio-1.3.0.7z"
-cat > "$dir/packages/manifest.json" <<'JSON'
-{"packages": [{"packageCode": "LUMI_DESK", "versionName": "1.3.0", "versionValue": 130,
-               "description": "Sharper keying, faster grading", "file": "peza-studio-1.3.0.7z"}]}
-JSON
-
-python3 tools/update-backend/server.py --port 0 --packages "$dir/packages" \
-  --state-dir "$dir/state" > "$dir/server.json" 2> "$dir/server.log" &
-server=$!
-trap 'kill $server 2>/dev/null || true' EXIT
-for _ in $(seq 100); do [ -s "$dir/server.json" ] && break; sleep 0.1; done
-read -r url ca < <(python3 -c 'import json,sys; i=json.load(open(sys.argv[1])); print(i["url"], i["ca_file"])' "$dir/server.json")
-echo "-- reference backend at $url (certificate $ca)"
+mkdir -p "$dir/downloads"
+# shellcheck source=../lib/reference-backend.sh
+source scripts/lib/reference-backend.sh
+start_reference_backend "$dir" 8
 
 run() { "$tool" --host "$url" --ca "$ca" --code LUMI_DESK --dir "$dir/downloads" --log "$dir/client.log" "$@" 2>> "$dir/curl-trace.log" | grep -v -e '^$' -e OrvalenThread -e OrvalenMd5; }
 
