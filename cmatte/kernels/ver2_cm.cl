@@ -70,11 +70,26 @@ INLINE Tables load_tables(__read_only image2d_t linImage, __read_only image2d_t 
   return t;
 }
 
-// Table entry i holds the curve at i / 512; linear in between.
-INLINE float curve(__local const float* table, float x) {
-  const float p = clamp(x, 0.0f, 1.0f) * TABLE_SIZE;
-  const int i = min((int)p, TABLE_SIZE - 2);
-  return mix(table[i], table[i + 1], p - (float)i);
+// Table entry i holds the curve at i / 512; linear in between. Eight values
+// at once: on CPU devices the arithmetic then runs in vector registers.
+INLINE float8 curve8(__local const float* table, float8 x) {
+  const float8 p = clamp(x, 0.0f, 1.0f) * (float)TABLE_SIZE;
+  const int8 i = min(convert_int8(p), TABLE_SIZE - 2);
+  const float8 f = p - convert_float8(i);
+  float8 lo, hi;
+#define GATHER(k)             \
+  lo.s##k = table[i.s##k];    \
+  hi.s##k = table[i.s##k + 1]
+  GATHER(0);
+  GATHER(1);
+  GATHER(2);
+  GATHER(3);
+  GATHER(4);
+  GATHER(5);
+  GATHER(6);
+  GATHER(7);
+#undef GATHER
+  return mix(lo, hi, f);
 }
 
 // Key modes: 0 studio green, 1 bright digital green, 2 blue.
@@ -82,54 +97,43 @@ INLINE float curve(__local const float* table, float x) {
 #define KEY_DIGITAL_GREEN 1
 #define KEY_BLUE 2
 
-// Key value (how far the colour lies towards the key colour along a* or b*)
-// and companion value (lightness L* / 100) of one pixel, codes 0..255 in.
-INLINE float2 key_pixel(float y, float cb, float cr, int mode, Tables t) {
-  const float yn = (y - YUVC_Y_OFFSET) * (1.0f / YUVC_Y_RANGE);
-  const float pb = (cb - YUVC_C_OFFSET) * (1.0f / YUVC_C_RANGE);
-  const float pr = (cr - YUVC_C_OFFSET) * (1.0f / YUVC_C_RANGE);
-  const float r = curve(t.lin, yn + YUVC_R_PR * pr);
-  const float g = curve(t.lin, yn + YUVC_G_PB * pb + YUVC_G_PR * pr);
-  const float b = curve(t.lin, yn + YUVC_B_PB * pb);
+typedef struct {
+  float8 key;        // 0..1: how far the colour lies towards the key colour along a* or b*
+  float8 lightness;  // L* / 100
+} Key8;
+
+// Eight pixels, codes 0..1 as read from UNORM images.
+INLINE Key8 key8(float8 y, float8 cb, float8 cr, int mode, Tables t) {
+  const float8 yn = (y * 255.0f - YUVC_Y_OFFSET) * (1.0f / YUVC_Y_RANGE);
+  const float8 pb = (cb * 255.0f - YUVC_C_OFFSET) * (1.0f / YUVC_C_RANGE);
+  const float8 pr = (cr * 255.0f - YUVC_C_OFFSET) * (1.0f / YUVC_C_RANGE);
+  const float8 r = curve8(t.lin, yn + YUVC_R_PR * pr);
+  const float8 g = curve8(t.lin, yn + YUVC_G_PB * pb + YUVC_G_PR * pr);
+  const float8 b = curve8(t.lin, yn + YUVC_B_PB * pb);
   // Linear RGB (BT.709 primaries) to XYZ relative to the D65 white.
-  const float fy = curve(t.lab, 0.2126729f * r + 0.7151522f * g + 0.0721750f * b);
-  float key;
+  const float8 fy = curve8(t.lab, 0.2126729f * r + 0.7151522f * g + 0.0721750f * b);
+  float8 key;
   if (mode == KEY_BLUE) {
-    const float fz = curve(t.lab, (0.0193339f * r + 0.1191920f * g + 0.9503041f * b) * (1.0f / 1.08883f));
-    const float bStar = 200.0f * (fy - fz);
-    key = -bStar * 3.0f;
+    const float8 fz = curve8(t.lab, (0.0193339f * r + 0.1191920f * g + 0.9503041f * b) * (1.0f / 1.08883f));
+    key = (fy - fz) * (-200.0f * 3.0f);
   } else {
-    const float fx = curve(t.lab, (0.4124564f * r + 0.3575761f * g + 0.1804375f * b) * (1.0f / 0.95047f));
-    const float aStar = 500.0f * (fx - fy);
-    key = -aStar * (mode == KEY_DIGITAL_GREEN ? 2.6f : 3.5f);
+    const float8 fx = curve8(t.lab, (0.4124564f * r + 0.3575761f * g + 0.1804375f * b) * (1.0f / 0.95047f));
+    key = (fx - fy) * (-500.0f * (mode == KEY_DIGITAL_GREEN ? 2.6f : 3.5f));
   }
-  const float lightness = 116.0f * fy - 16.0f;
-  return (float2)(clamp(rint(key), 0.0f, 255.0f) * (1.0f / 255.0f), clamp(lightness * 0.01f, 0.0f, 1.0f));
+  Key8 k = {clamp(rint(key), 0.0f, 255.0f) * (1.0f / 255.0f), clamp((116.0f * fy - 16.0f) * 0.01f, 0.0f, 1.0f)};
+  return k;
 }
 
 // Keys the 4 x 2 block at texel x of rows 2*row and 2*row+1 with two chroma pairs.
 INLINE void key_block(float4 y0, float4 y1, float2 cb, float2 cr, int mode, Tables t, Plane K, Plane S, int x,
                       int row) {
-  float4 k0, k1, s0, s1;
-  float2 v;
-#define KEY(dstK, dstS, c, lane, yv)                                    \
-  v = key_pixel((yv).s##lane * 255.0f, cb.s##c * 255.0f, cr.s##c * 255.0f, mode, t); \
-  dstK.s##lane = v.x;                                                   \
-  dstS.s##lane = v.y
-  KEY(k0, s0, 0, 0, y0);
-  KEY(k0, s0, 0, 1, y0);
-  KEY(k0, s0, 1, 2, y0);
-  KEY(k0, s0, 1, 3, y0);
-  KEY(k1, s1, 0, 0, y1);
-  KEY(k1, s1, 0, 1, y1);
-  KEY(k1, s1, 1, 2, y1);
-  KEY(k1, s1, 1, 3, y1);
-#undef KEY
+  const float4 cb4 = cb.s0011, cr4 = cr.s0011;
+  const Key8 k = key8((float8)(y0, y1), (float8)(cb4, cb4), (float8)(cr4, cr4), mode, t);
   const int4 hk = header(K), hs = header(S);
-  store4(K, hk, x, 2 * row, k0);
-  store4(K, hk, x, 2 * row + 1, k1);
-  store4(S, hs, x, 2 * row, s0);
-  store4(S, hs, x, 2 * row + 1, s1);
+  store4(K, hk, x, 2 * row, k.key.lo);
+  store4(K, hk, x, 2 * row + 1, k.key.hi);
+  store4(S, hs, x, 2 * row, k.lightness.lo);
+  store4(S, hs, x, 2 * row + 1, k.lightness.hi);
 }
 
 #define TABLE_ARGS __read_only image2d_t linImage, __read_only image2d_t labImage
@@ -155,36 +159,46 @@ INLINE void i420_key(__read_only image2d_t Y, __read_only image2d_t U, __read_on
 }
 
 // Frame grid (w/4, h): four pixels (two YUY2 texels) of one row per item.
+// Frame grid (w/4, h): items of the upper half key four pixels (two YUY2
+// texels) of two rows each.
 INLINE void yuy2_key(__read_only image2d_t src, int mode, Tables t, Plane K, Plane S) {
-  const int x = get_global_id(0), y = get_global_id(1);
-  const float4 a = read_imagef(src, kNearest, (int2)(2 * x, y)) * 255.0f;
-  const float4 b = read_imagef(src, kNearest, (int2)(2 * x + 1, y)) * 255.0f;
-  const float2 p0 = key_pixel(a.x, a.y, a.w, mode, t), p1 = key_pixel(a.z, a.y, a.w, mode, t);
-  const float2 p2 = key_pixel(b.x, b.y, b.w, mode, t), p3 = key_pixel(b.z, b.y, b.w, mode, t);
-  store4(K, header(K), x, y, (float4)(p0.x, p1.x, p2.x, p3.x));
-  store4(S, header(S), x, y, (float4)(p0.y, p1.y, p2.y, p3.y));
+  const int x = get_global_id(0), row = get_global_id(1);
+  if (row >= (int)get_global_size(1) / 2) return;
+  const float4 a = read_imagef(src, kNearest, (int2)(2 * x, 2 * row));
+  const float4 b = read_imagef(src, kNearest, (int2)(2 * x + 1, 2 * row));
+  const float4 c = read_imagef(src, kNearest, (int2)(2 * x, 2 * row + 1));
+  const float4 d = read_imagef(src, kNearest, (int2)(2 * x + 1, 2 * row + 1));
+  const Key8 k = key8((float8)(a.x, a.z, b.x, b.z, c.x, c.z, d.x, d.z), (float8)(a.yy, b.yy, c.yy, d.yy),
+                      (float8)(a.ww, b.ww, c.ww, d.ww), mode, t);
+  const int4 hk = header(K), hs = header(S);
+  store4(K, hk, x, 2 * row, k.key.lo);
+  store4(K, hk, x, 2 * row + 1, k.key.hi);
+  store4(S, hs, x, 2 * row, k.lightness.lo);
+  store4(S, hs, x, 2 * row + 1, k.lightness.hi);
 }
 
 INLINE int green_mode(int flag) { return flag ? KEY_DIGITAL_GREEN : KEY_GREEN; }
 
+// Half-resolution keys (one value per 2 x 2 block, from its mean luma and
+// its chroma) on a grid of (half width / 2, half height): two per item.
+INLINE void store_half_pair(Plane P, int x, int row, float2 v) {
+  const int4 h = header(P);
+  if (2 * x + 1 >= h.x || row >= h.y) return;
+  P[PLANE_HEADER + row * h.z + 2 * x] = convert_uchar_sat_rte(v.x * 255.0f);
+  P[PLANE_HEADER + row * h.z + 2 * x + 1] = convert_uchar_sat_rte(v.y * 255.0f);
+}
+
 __kernel void nv12_GM_cal_LabA_w2h2(__read_only image2d_t Y, __read_only image2d_t UV, TABLE_ARGS, int flag,
                                     Plane K, Plane S) {
-  // Half-resolution key: one value per 2 x 2 block, from its mean luma.
   LOCAL_TABLES;
   const int x = get_global_id(0), row = get_global_id(1);
-  const float4 uv = read_imagef(UV, kNearest, (int2)(x, row)) * 255.0f;
-  const float4 y0 = read_imagef(Y, kNearest, (int2)(x, 2 * row)) * 255.0f;
-  const float4 y1 = read_imagef(Y, kNearest, (int2)(x, 2 * row + 1)) * 255.0f;
-  const float4 m = (y0 + y1) * 0.5f;
-  const float2 a = key_pixel((m.x + m.y) * 0.5f, uv.x, uv.y, green_mode(flag), t);
-  const float2 b = key_pixel((m.z + m.w) * 0.5f, uv.z, uv.w, green_mode(flag), t);
-  const int4 hk = header(K), hs = header(S);
-  if (2 * x + 1 < hk.x && row < hk.y) {
-    K[PLANE_HEADER + row * hk.z + 2 * x] = convert_uchar_sat_rte(a.x * 255.0f);
-    K[PLANE_HEADER + row * hk.z + 2 * x + 1] = convert_uchar_sat_rte(b.x * 255.0f);
-    S[PLANE_HEADER + row * hs.z + 2 * x] = convert_uchar_sat_rte(a.y * 255.0f);
-    S[PLANE_HEADER + row * hs.z + 2 * x + 1] = convert_uchar_sat_rte(b.y * 255.0f);
-  }
+  const float4 uv = read_imagef(UV, kNearest, (int2)(x, row));
+  const float4 m = (read_imagef(Y, kNearest, (int2)(x, 2 * row)) + read_imagef(Y, kNearest, (int2)(x, 2 * row + 1))) * 0.5f;
+  const float2 luma = (float2)(m.x + m.y, m.z + m.w) * 0.5f;
+  const Key8 k = key8((float8)(luma, luma, luma, luma), (float8)(uv.s02, uv.s02, uv.s02, uv.s02),
+                      (float8)(uv.s13, uv.s13, uv.s13, uv.s13), green_mode(flag), t);
+  store_half_pair(K, x, row, k.key.s01);
+  store_half_pair(S, x, row, k.lightness.s01);
 }
 
 __kernel void nv12_GM_cal_LabA(__read_only image2d_t Y, __read_only image2d_t UV, TABLE_ARGS, int flag, Plane K,
@@ -199,16 +213,15 @@ __kernel void nv12_GM_cal_LabB(__read_only image2d_t Y, __read_only image2d_t UV
 }
 
 __kernel void yuy2_GM_cal_LabA_w2h2(__read_only image2d_t src, TABLE_ARGS, int flag, Plane K, Plane S) {
-  // Half-resolution key: one value per pixel pair of every second row.
   LOCAL_TABLES;
   const int x = get_global_id(0), row = get_global_id(1);
-  const float4 a = read_imagef(src, kNearest, (int2)(x, 2 * row)) * 255.0f;
-  const float2 v = key_pixel((a.x + a.z) * 0.5f, a.y, a.w, green_mode(flag), t);
-  const int4 hk = header(K), hs = header(S);
-  if (x < hk.x && row < hk.y) {
-    K[PLANE_HEADER + row * hk.z + x] = convert_uchar_sat_rte(v.x * 255.0f);
-    S[PLANE_HEADER + row * hs.z + x] = convert_uchar_sat_rte(v.y * 255.0f);
-  }
+  const float4 a = read_imagef(src, kNearest, (int2)(2 * x, 2 * row));
+  const float4 b = read_imagef(src, kNearest, (int2)(2 * x + 1, 2 * row));
+  const float2 luma = (float2)(a.x + a.z, b.x + b.z) * 0.5f, cb = (float2)(a.y, b.y), cr = (float2)(a.w, b.w);
+  const Key8 k = key8((float8)(luma, luma, luma, luma), (float8)(cb, cb, cb, cb), (float8)(cr, cr, cr, cr),
+                      green_mode(flag), t);
+  store_half_pair(K, x, row, k.key.s01);
+  store_half_pair(S, x, row, k.lightness.s01);
 }
 
 __kernel void yuy2_GM_cal_LabA(__read_only image2d_t src, TABLE_ARGS, int flag, Plane K, Plane S) {
@@ -346,20 +359,28 @@ __kernel void nv12_GM_accm_HistQ_LabA_color(__global const uint* rows, __global 
 
 // ---- resampling -----------------------------------------------------------------
 
+// Texel t of row y, the texel index clamped to the row (edge texels repeat).
+INLINE float4 load_texel(CPlane p, int4 h, int t, int y) { return load4(p, h, clamp(t, 0, h.z / 4 - 1), y); }
+
 // Grid ((dw + 3) / 4, dh): each destination pixel is the mean of its f x f
-// source block, the source clamped at its edges.
+// source block (f is 2 or 4), the source clamped at its edges.
 INLINE void downsample(CPlane src, Plane dst, int f) {
   const int t = get_global_id(0), y = get_global_id(1);
   const int4 hs = header(src), hd = header(dst);
-  float4 out;
-  float* o = (float*)&out;
-  for (int i = 0; i < 4; ++i) {
-    float sum = 0.0f;
-    for (int dy = 0; dy < f; ++dy)
-      for (int dx = 0; dx < f; ++dx) sum += load1(src, hs, (4 * t + i) * f + dx, y * f + dy);
-    o[i] = sum / (float)(f * f);
+  float4 out = 0.0f;
+  for (int r = 0; r < f; ++r) {
+    const int row = y * f + r;
+    if (f == 4) {
+      // Destination pixel i is source texel 4t + i.
+      const float4 a = load_texel(src, hs, 4 * t, row), b = load_texel(src, hs, 4 * t + 1, row),
+                   c = load_texel(src, hs, 4 * t + 2, row), d = load_texel(src, hs, 4 * t + 3, row);
+      out += (float4)(a.x + a.y + a.z + a.w, b.x + b.y + b.z + b.w, c.x + c.y + c.z + c.w, d.x + d.y + d.z + d.w);
+    } else {
+      const float4 a = load_texel(src, hs, 2 * t, row), b = load_texel(src, hs, 2 * t + 1, row);
+      out += (float4)(a.x + a.y, a.z + a.w, b.x + b.y, b.z + b.w);
+    }
   }
-  store4(dst, hd, t, y, out);
+  store4(dst, hd, t, y, out / (float)(f * f));
 }
 
 __kernel void nv12_GM_downSampleW4H4_LabA_color(CPlane src, Plane dst) { downsample(src, dst, 4); }
@@ -490,14 +511,23 @@ __kernel void yuy2_GM_yuv2rgb(__read_only image2d_t src, __write_only image2d_t 
 
 // ---- matte filters (frame or quarter grids of texels) ------------------------------
 
-// Horizontal neighbours of the four pixels of texel t: pixels 4t-r .. 4t+3+r.
+// Horizontal box means (radius r <= 8) of the four pixels of texel t over
+// the pixels inside the row: the window shrinks at the edges.
 INLINE float4 box_row(CPlane src, int4 h, int t, int y, int r) {
+  float v[20];
+  for (int k = 0; k < 5; ++k) {
+    const float4 q = load_texel(src, h, t - 2 + k, y);
+    v[4 * k] = q.x;
+    v[4 * k + 1] = q.y;
+    v[4 * k + 2] = q.z;
+    v[4 * k + 3] = q.w;
+  }
   float4 out;
   float* o = (float*)&out;
   for (int i = 0; i < 4; ++i) {
     const int c = 4 * t + i, lo = max(c - r, 0), hi = min(c + r, h.x - 1);
     float sum = 0.0f;
-    for (int x = lo; x <= hi; ++x) sum += load1(src, h, x, y);
+    for (int x = lo; x <= hi; ++x) sum += v[x - 4 * t + 8];
     o[i] = sum / (float)(hi - lo + 1);
   }
   return out;
