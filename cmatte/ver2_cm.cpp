@@ -71,19 +71,7 @@ const gpurt::ContextVariant kVariant{
     ver2_cm_program,
 };
 
-const gpurt::FrameMessages kFrameMessages{
-    "Error @clCreateImage(Y):%d\n",
-    "Error @clCreateImage(UV):%d\n",
-    "Error @clCreateImage(U):%d\n",
-    "Error @clCreateImage(V):%d\n",
-    "Error @clCreateImage(YUy2):%d\n",
-    "Error Y @clEnqueueWriteImage(1Y):%d\n",
-    "Error UV @clEnqueueWriteImage(1UV):%d\n",
-    "Error Y @clEnqueueWriteImage(1Y):%d\n",
-    "Error UV @clEnqueueWriteImage(1UV):%d\n",
-    "Error UV @clEnqueueWriteImage(1UV):%d\n",
-    "Error Y @clEnqueueWriteImage(YUY2):%d\n",
-};
+const gpurt::FrameMessages& kFrameMessages = gpurt::standard_frame_messages();
 
 const char kArg[] = "Error @clSetKernelArg:%d\n";
 const char* const kArgAt[] = {"Error @clSetKernelArg0:%d\n", "Error @clSetKernelArg1:%d\n",

@@ -12,6 +12,7 @@
 // output is written under a temporary name and renamed only when every frame
 // was complete. --key defaults to green (code 2); --version to 2 (--similar
 // and --calibrate are for the version-1 keyer).
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -19,15 +20,7 @@
 #include <vector>
 
 #include "cmatte/ColorMatting.h"
-
-#if defined(_WIN32)
-#include <io.h>
-#define dup _dup
-#define dup2 _dup2
-#define fdopen _fdopen
-#else
-#include <unistd.h>
-#endif
+#include "frame_output.h"
 
 namespace {
 
@@ -155,12 +148,6 @@ int read_frame(std::FILE* f, FrameBuffer& frame) {
   return got == 0 && !std::ferror(f) ? 0 : -1;
 }
 
-void progress(long frames, std::chrono::steady_clock::time_point start, bool last) {
-  const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::fprintf(stderr, "\rframes: %ld  fps: %.1f%s", frames, s > 0 ? frames / s : 0.0, last ? "\n" : "");
-  std::fflush(stderr);
-}
-
 int run(const Options& o, int frameFd) {
   std::FILE* cam = o.camera == "-" ? stdin : std::fopen(o.camera.c_str(), "rb");
   if (!cam) return std::fprintf(stderr, "cmatte-cli: cannot open %s\n", o.camera.c_str()), 1;
@@ -179,10 +166,8 @@ int run(const Options& o, int frameFd) {
   if (o.similar >= 0) cm.setParams_v1_Similar(o.similar);
   if (o.calibrate) cm.setParams_v1_Cal_Similar(nullptr);
 
-  const bool toFile = o.output != "-";
-  const std::string partial = o.output + ".part";
-  std::FILE* out = toFile ? std::fopen(partial.c_str(), "wb") : fdopen(frameFd, "wb");
-  if (!out) return std::fprintf(stderr, "cmatte-cli: cannot write %s\n", toFile ? partial.c_str() : "standard output"), 1;
+  frametool::FrameOutput out("cmatte-cli", o.output, frameFd);
+  if (!out.ok()) return 1;
 
   const auto start = std::chrono::steady_clock::now();
   auto lastReport = start;
@@ -208,27 +193,18 @@ int run(const Options& o, int frameFd) {
     }
     std::fill(outFrame.bytes.begin(), outFrame.bytes.end(), 0);
     key(cm, camFrame, bgFrame, outFrame);
-    if (std::fwrite(outFrame.bytes.data(), 1, outFrame.bytes.size(), out) != outFrame.bytes.size()) {
-      std::fprintf(stderr, "\ncmatte-cli: cannot write frame %ld\n", frames + 1);
+    if (!out.write(outFrame.bytes.data(), outFrame.bytes.size(), frames + 1)) {
       status = 1;
       break;
     }
     ++frames;
     if (std::chrono::steady_clock::now() - lastReport > std::chrono::milliseconds(500)) {
-      progress(frames, start, false);
+      frametool::progress(frames, start, false);
       lastReport = std::chrono::steady_clock::now();
     }
   }
-  progress(frames, start, true);
-  if (std::fclose(out) != 0) status = 1;
-  if (toFile) {
-    if (status == 0 && std::rename(partial.c_str(), o.output.c_str()) != 0) {
-      std::fprintf(stderr, "cmatte-cli: cannot rename %s to %s\n", partial.c_str(), o.output.c_str());
-      status = 1;
-    }
-    if (status != 0) std::remove(partial.c_str());
-  }
-  return status;
+  frametool::progress(frames, start, true);
+  return out.finish(status);
 }
 
 }  // namespace
@@ -236,10 +212,5 @@ int run(const Options& o, int frameFd) {
 int main(int argc, char** argv) {
   Options o;
   if (const int status = parse(argc, argv, o)) return status;
-  // Frames may go to standard output: keep a handle on it for them and send
-  // everything printed (the library's diagnostics included) to standard error.
-  std::fflush(stdout);
-  const int frameFd = dup(1);
-  dup2(2, 1);
-  return run(o, frameFd);
+  return run(o, frametool::keep_stdout_for_frames());
 }
