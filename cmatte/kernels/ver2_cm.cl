@@ -141,40 +141,53 @@ INLINE void key_block(float4 y0, float4 y1, float2 cb, float2 cr, int mode, Tabl
   __local float lin[TABLE_SIZE], lab[TABLE_SIZE];        \
   const Tables t = load_tables(linImage, labImage, lin, lab)
 
-// Frame grid (w/4, h): items of the upper half key one 4 x 2 block each.
+// Key conversion on the frame grid (w/4, h): the tables are copied into
+// local memory per work-group, which costs as much as keying hundreds of
+// pixels on CPU devices, so each item keys a column of KEY_BLOCKS blocks of
+// 4 x 2 pixels, the items of the first (h/2)/KEY_BLOCKS rows do all the work
+// and work-groups without any of them return before copying the tables.
+#define KEY_BLOCKS 8
+
+// Uniform within the work-group, so the early return never splits a barrier.
+INLINE bool group_idle(void) {
+  return (int)(get_group_id(1) * get_local_size(1)) * KEY_BLOCKS >= (int)get_global_size(1) / 2;
+}
+
+#define FOR_EACH_BLOCK(row)                                                        \
+  const int x = get_global_id(0), blockRows = (int)get_global_size(1) / 2;        \
+  for (int row = (int)get_global_id(1) * KEY_BLOCKS, end = min(row + KEY_BLOCKS, blockRows); row < end; ++row)
+
 INLINE void nv12_key(__read_only image2d_t Y, __read_only image2d_t UV, int mode, Tables t, Plane K, Plane S) {
-  const int x = get_global_id(0), row = get_global_id(1);
-  if (row >= (int)get_global_size(1) / 2) return;
-  const float4 uv = read_imagef(UV, kNearest, (int2)(x, row));
-  key_block(read_imagef(Y, kNearest, (int2)(x, 2 * row)), read_imagef(Y, kNearest, (int2)(x, 2 * row + 1)),
-            uv.s02, uv.s13, mode, t, K, S, x, row);
+  FOR_EACH_BLOCK(row) {
+    const float4 uv = read_imagef(UV, kNearest, (int2)(x, row));
+    key_block(read_imagef(Y, kNearest, (int2)(x, 2 * row)), read_imagef(Y, kNearest, (int2)(x, 2 * row + 1)),
+              uv.s02, uv.s13, mode, t, K, S, x, row);
+  }
 }
 
 INLINE void i420_key(__read_only image2d_t Y, __read_only image2d_t U, __read_only image2d_t V, int mode, Tables t,
                      Plane K, Plane S) {
-  const int x = get_global_id(0), row = get_global_id(1);
-  if (row >= (int)get_global_size(1) / 2) return;
-  key_block(read_imagef(Y, kNearest, (int2)(x, 2 * row)), read_imagef(Y, kNearest, (int2)(x, 2 * row + 1)),
-            read_chroma_pair(U, x, row), read_chroma_pair(V, x, row), mode, t, K, S, x, row);
+  FOR_EACH_BLOCK(row) {
+    key_block(read_imagef(Y, kNearest, (int2)(x, 2 * row)), read_imagef(Y, kNearest, (int2)(x, 2 * row + 1)),
+              read_chroma_pair(U, x, row), read_chroma_pair(V, x, row), mode, t, K, S, x, row);
+  }
 }
 
-// Frame grid (w/4, h): four pixels (two YUY2 texels) of one row per item.
-// Frame grid (w/4, h): items of the upper half key four pixels (two YUY2
-// texels) of two rows each.
+// Four pixels (two YUY2 texels) of two rows per block.
 INLINE void yuy2_key(__read_only image2d_t src, int mode, Tables t, Plane K, Plane S) {
-  const int x = get_global_id(0), row = get_global_id(1);
-  if (row >= (int)get_global_size(1) / 2) return;
-  const float4 a = read_imagef(src, kNearest, (int2)(2 * x, 2 * row));
-  const float4 b = read_imagef(src, kNearest, (int2)(2 * x + 1, 2 * row));
-  const float4 c = read_imagef(src, kNearest, (int2)(2 * x, 2 * row + 1));
-  const float4 d = read_imagef(src, kNearest, (int2)(2 * x + 1, 2 * row + 1));
-  const Key8 k = key8((float8)(a.x, a.z, b.x, b.z, c.x, c.z, d.x, d.z), (float8)(a.yy, b.yy, c.yy, d.yy),
-                      (float8)(a.ww, b.ww, c.ww, d.ww), mode, t);
   const int4 hk = header(K), hs = header(S);
-  store4(K, hk, x, 2 * row, k.key.lo);
-  store4(K, hk, x, 2 * row + 1, k.key.hi);
-  store4(S, hs, x, 2 * row, k.lightness.lo);
-  store4(S, hs, x, 2 * row + 1, k.lightness.hi);
+  FOR_EACH_BLOCK(row) {
+    const float4 a = read_imagef(src, kNearest, (int2)(2 * x, 2 * row));
+    const float4 b = read_imagef(src, kNearest, (int2)(2 * x + 1, 2 * row));
+    const float4 c = read_imagef(src, kNearest, (int2)(2 * x, 2 * row + 1));
+    const float4 d = read_imagef(src, kNearest, (int2)(2 * x + 1, 2 * row + 1));
+    const Key8 k = key8((float8)(a.x, a.z, b.x, b.z, c.x, c.z, d.x, d.z), (float8)(a.yy, b.yy, c.yy, d.yy),
+                        (float8)(a.ww, b.ww, c.ww, d.ww), mode, t);
+    store4(K, hk, x, 2 * row, k.key.lo);
+    store4(K, hk, x, 2 * row + 1, k.key.hi);
+    store4(S, hs, x, 2 * row, k.lightness.lo);
+    store4(S, hs, x, 2 * row + 1, k.lightness.hi);
+  }
 }
 
 INLINE int green_mode(int flag) { return flag ? KEY_DIGITAL_GREEN : KEY_GREEN; }
@@ -203,11 +216,13 @@ __kernel void nv12_GM_cal_LabA_w2h2(__read_only image2d_t Y, __read_only image2d
 
 __kernel void nv12_GM_cal_LabA(__read_only image2d_t Y, __read_only image2d_t UV, TABLE_ARGS, int flag, Plane K,
                                Plane S) {
+  if (group_idle()) return;
   LOCAL_TABLES;
   nv12_key(Y, UV, green_mode(flag), t, K, S);
 }
 
 __kernel void nv12_GM_cal_LabB(__read_only image2d_t Y, __read_only image2d_t UV, TABLE_ARGS, Plane K, Plane S) {
+  if (group_idle()) return;
   LOCAL_TABLES;
   nv12_key(Y, UV, KEY_BLUE, t, K, S);
 }
@@ -225,23 +240,27 @@ __kernel void yuy2_GM_cal_LabA_w2h2(__read_only image2d_t src, TABLE_ARGS, int f
 }
 
 __kernel void yuy2_GM_cal_LabA(__read_only image2d_t src, TABLE_ARGS, int flag, Plane K, Plane S) {
+  if (group_idle()) return;
   LOCAL_TABLES;
   yuy2_key(src, green_mode(flag), t, K, S);
 }
 
 __kernel void yuy2_GM_cal_LabB(__read_only image2d_t src, TABLE_ARGS, Plane K, Plane S) {
+  if (group_idle()) return;
   LOCAL_TABLES;
   yuy2_key(src, KEY_BLUE, t, K, S);
 }
 
 __kernel void i420_GM_cal_LabA(__read_only image2d_t Y, __read_only image2d_t U, __read_only image2d_t V,
                                TABLE_ARGS, int flag, Plane K, Plane S) {
+  if (group_idle()) return;
   LOCAL_TABLES;
   i420_key(Y, U, V, green_mode(flag), t, K, S);
 }
 
 __kernel void i420_GM_cal_LabB(__read_only image2d_t Y, __read_only image2d_t U, __read_only image2d_t V,
                                TABLE_ARGS, Plane K, Plane S) {
+  if (group_idle()) return;
   LOCAL_TABLES;
   i420_key(Y, U, V, KEY_BLUE, t, K, S);
 }
