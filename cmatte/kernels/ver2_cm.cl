@@ -531,25 +531,32 @@ __kernel void yuy2_GM_yuv2rgb(__read_only image2d_t src, __write_only image2d_t 
 // ---- matte filters (frame or quarter grids of texels) ------------------------------
 
 // Horizontal box means (radius r <= 8) of the four pixels of texel t over
-// the pixels inside the row: the window shrinks at the edges.
+// the pixels inside the row: the window shrinks at the edges. Prefix sums of
+// pixels 4t-8 .. 4t+11 and of how many of them lie inside the row.
 INLINE float4 box_row(CPlane src, int4 h, int t, int y, int r) {
-  float v[20];
+  float sum[21], count[21];
+  sum[0] = 0.0f;
+  count[0] = 0.0f;
+#pragma unroll
   for (int k = 0; k < 5; ++k) {
     const float4 q = load_texel(src, h, t - 2 + k, y);
-    v[4 * k] = q.x;
-    v[4 * k + 1] = q.y;
-    v[4 * k + 2] = q.z;
-    v[4 * k + 3] = q.w;
+    const int4 px = (int4)(4 * (t - 2 + k)) + (int4)(0, 1, 2, 3);
+    const float4 inside = convert_float4(-((px >= 0) & (px < h.x)));
+    const float4 v = q * inside;
+    sum[4 * k + 1] = sum[4 * k] + v.x;
+    sum[4 * k + 2] = sum[4 * k + 1] + v.y;
+    sum[4 * k + 3] = sum[4 * k + 2] + v.z;
+    sum[4 * k + 4] = sum[4 * k + 3] + v.w;
+    count[4 * k + 1] = count[4 * k] + inside.x;
+    count[4 * k + 2] = count[4 * k + 1] + inside.y;
+    count[4 * k + 3] = count[4 * k + 2] + inside.z;
+    count[4 * k + 4] = count[4 * k + 3] + inside.w;
   }
-  float4 out;
-  float* o = (float*)&out;
-  for (int i = 0; i < 4; ++i) {
-    const int c = 4 * t + i, lo = max(c - r, 0), hi = min(c + r, h.x - 1);
-    float sum = 0.0f;
-    for (int x = lo; x <= hi; ++x) sum += v[x - 4 * t + 8];
-    o[i] = sum / (float)(hi - lo + 1);
-  }
-  return out;
+  // Pixel 4t+i is entry i+8; its window covers entries i+8-r .. i+8+r.
+  return (float4)((sum[9 + r] - sum[8 - r]) / (count[9 + r] - count[8 - r]),
+                  (sum[10 + r] - sum[9 - r]) / (count[10 + r] - count[9 - r]),
+                  (sum[11 + r] - sum[10 - r]) / (count[11 + r] - count[10 - r]),
+                  (sum[12 + r] - sum[11 - r]) / (count[12 + r] - count[11 - r]));
 }
 
 INLINE float4 box_column(CPlane src, int4 h, int t, int y, int r) {
@@ -578,11 +585,11 @@ __kernel void nv12_GM_alpha_meanBlur_R4Y(CPlane src, int w, int h, Plane dst) {
 }
 __kernel void nv12_GM_buffer_meanBlur_sepX(CPlane src, Plane dst, int radius) {
   const int t = get_global_id(0), y = get_global_id(1);
-  store4(dst, header(dst), t, y, box_row(src, header(src), t, y, radius));
+  store4(dst, header(dst), t, y, box_row(src, header(src), t, y, clamp(radius, 0, 8)));
 }
 __kernel void nv12_GM_buffer_meanBlur_sepY(CPlane src, Plane dst, int radius) {
   const int t = get_global_id(0), y = get_global_id(1);
-  store4(dst, header(dst), t, y, box_column(src, header(src), t, y, radius));
+  store4(dst, header(dst), t, y, box_column(src, header(src), t, y, max(radius, 0)));
 }
 
 // 3 x 3 mean in one pass.
