@@ -6,7 +6,7 @@
 // composite, and the mean absolute luma error in the edge band (pixels
 // within 6 of a partly transparent pixel). ffmpeg gets the mean backdrop
 // colour of the camera frame as its key colour and the best of the sweep
-// similarity {0.05 0.08 0.12 0.16 0.20 0.25 0.30} x blend {0 0.02 0.05 0.1 0.2}
+// similarity {0.02 0.03 0.05 0.08 0.12 0.16 0.20 0.25} x blend {0 0.02 0.05 0.1 0.2}
 // (best PSNR; its edge MAE is printed for that setting). Ours runs with key
 // code 2 (green) or 3 (blue) and nothing else tuned.
 // Speed: NV12, YUY2, I420 at 720p, 1080p, 2160p. Ours times whole exec calls
@@ -114,7 +114,7 @@ void quality(const std::string& dir) {
     write_raw(dir + "/bg.yuv", bg);
     double bestPsnr = -1, bestMae = 0, bestSim = 0, bestBlend = 0;
     Frame peer = testframes::blank_frame(Layout::kNV12, w, h, 0);
-    for (double sim : {0.05, 0.08, 0.12, 0.16, 0.20, 0.25, 0.30})
+    for (double sim : {0.02, 0.03, 0.05, 0.08, 0.12, 0.16, 0.20, 0.25})
       for (double blend : {0.0, 0.02, 0.05, 0.1, 0.2}) {
         if (!run(ffmpeg_command(dir + "/cam.yuv", dir + "/bg.yuv", Layout::kNV12, w, h, hex_colour(key), sim, blend, 1,
                                 false) +
