@@ -245,17 +245,8 @@ bool ver2_cm::prepare_frame(LayoutSet<Images>& set, int w, int h, Create create)
   return true;
 }
 
-#include <chrono>
-#include <map>
-static std::map<int,double> gProf;
-struct ProfDump { ~ProfDump(){ double t=0; for(auto&[k,v]:gProf) t+=v; for(auto&[k,v]:gProf) fprintf(stderr,"kernel %d: %.0f%%\n",k,100*v/t);} } gDump;
 int ver2_cm::launch(int k, Grid grid, const char* failureMessage) {
-  clFinish(queue());
-  timespec a,b; clock_gettime(CLOCK_PROCESS_CPUTIME_ID,&a);
-  int r= gpurt::launch_kernel_2d(queue(), kernel(k), grid.x, grid.y, failureMessage);
-  clFinish(queue());
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID,&b); gProf[k]+=(b.tv_sec-a.tv_sec)+(b.tv_nsec-a.tv_nsec)*1e-9;
-  return r;
+  return gpurt::launch_kernel_2d(queue(), kernel(k), grid.x, grid.y, failureMessage);
 }
 
 int ver2_cm::keyHistogramThreshold(WorkingSet& work, int w, int h) {
