@@ -6,6 +6,23 @@
 #include "gpu_runtime/gpu_print.h"
 
 namespace gpurt {
+
+const FrameMessages& standard_frame_messages() {
+  static const FrameMessages messages{
+    "Error @clCreateImage(Y):%d\n",
+    "Error @clCreateImage(UV):%d\n",
+    "Error @clCreateImage(U):%d\n",
+    "Error @clCreateImage(V):%d\n",
+    "Error @clCreateImage(YUy2):%d\n",
+    "Error Y @clEnqueueWriteImage(1Y):%d\n",
+    "Error UV @clEnqueueWriteImage(1UV):%d\n",
+    "Error Y @clEnqueueWriteImage(1Y):%d\n",
+    "Error UV @clEnqueueWriteImage(1UV):%d\n",
+    "Error UV @clEnqueueWriteImage(1UV):%d\n",
+    "Error Y @clEnqueueWriteImage(YUY2):%d\n",
+};
+  return messages;
+}
 namespace {
 
 cl_mem create_image_2d(cl_context context, cl_channel_order order, std::size_t width, std::size_t height,

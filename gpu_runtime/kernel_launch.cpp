@@ -27,17 +27,31 @@ cl_int set_kernel_args(cl_kernel kernel, std::initializer_list<ArgStep> steps, A
   return sum;
 }
 
-cl_int launch_kernel_2d(DeviceContext& dc, cl_command_queue queue, cl_kernel kernel, std::size_t gx,
-                        std::size_t gy, const char* failureMessage) {
+namespace {
+
+cl_int enqueue_2d(cl_command_queue queue, cl_kernel kernel, std::size_t gx, std::size_t gy, const std::size_t* local,
+                  const char* failureMessage) {
   cl_int status = !kernel ? CL_INVALID_KERNEL : CL_INVALID_COMMAND_QUEUE;
   if (kernel && queue) {
     const std::size_t global[2] = {gx, gy};
-    std::size_t local[2];
-    dc.chooseLocalSize(gx, gy, local);
     status = clEnqueueNDRangeKernel(queue, kernel, 2, nullptr, global, local, 0, nullptr, nullptr);
   }
   if (status != CL_SUCCESS) gpu_print(failureMessage, status);
   return status;
+}
+
+}  // namespace
+
+cl_int launch_kernel_2d(DeviceContext& dc, cl_command_queue queue, cl_kernel kernel, std::size_t gx,
+                        std::size_t gy, const char* failureMessage) {
+  std::size_t local[2];
+  dc.chooseLocalSize(gx, gy, local);
+  return enqueue_2d(queue, kernel, gx, gy, local, failureMessage);
+}
+
+cl_int launch_kernel_2d(cl_command_queue queue, cl_kernel kernel, std::size_t gx, std::size_t gy,
+                        const char* failureMessage) {
+  return enqueue_2d(queue, kernel, gx, gy, nullptr, failureMessage);
 }
 
 }  // namespace gpurt

@@ -25,19 +25,7 @@ const gpurt::ContextVariant kVariant{
     lutgrade_program,
 };
 
-const gpurt::FrameMessages kFrameMessages{
-    "Error @clCreateImage(Y):%d\n",
-    "Error @clCreateImage(UV):%d\n",
-    "Error @clCreateImage(U):%d\n",
-    "Error @clCreateImage(V):%d\n",
-    "Error @clCreateImage(YUy2):%d\n",
-    "Error Y @clEnqueueWriteImage(1Y):%d\n",
-    "Error UV @clEnqueueWriteImage(1UV):%d\n",
-    "Error Y @clEnqueueWriteImage(1Y):%d\n",
-    "Error UV @clEnqueueWriteImage(1UV):%d\n",
-    "Error UV @clEnqueueWriteImage(1UV):%d\n",
-    "Error Y @clEnqueueWriteImage(YUY2):%d\n",
-};
+const gpurt::FrameMessages& kFrameMessages = gpurt::standard_frame_messages();
 
 const char kArgFailed[] = "Error @clSetKernelArg:%d\n";
 const char kArgFailedAt[] = "Error (%d) @clSetKernelArg:%d\n";

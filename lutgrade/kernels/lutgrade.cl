@@ -19,6 +19,8 @@
 
 __constant sampler_t kNearest = CLK_NORMALIZED_COORDS_FALSE | CLK_ADDRESS_CLAMP_TO_EDGE | CLK_FILTER_NEAREST;
 
+#include "gpu_runtime/i420_chroma_cl.h"
+
 // Codes 0..1 (as read from UNORM images) of eight pixels -> graded Y', Cb, Cr codes.
 INLINE void grade8(float8 y, float8 cb, float8 cr, __global const float4* lut, int n, float4* out) {
   const float8 yn = (y * 255.0f - YUVC_Y_OFFSET) * (1.0f / YUVC_Y_RANGE);
@@ -82,23 +84,6 @@ __kernel void nv12_GM_3DLut_tex3D(__read_only image2d_t srcY, __read_only image2
   write_imagef(dstY, (int2)(x, 2 * row), (float4)(p[0].x, p[1].x, p[2].x, p[3].x));
   write_imagef(dstY, (int2)(x, 2 * row + 1), (float4)(p[4].x, p[5].x, p[6].x, p[7].x));
   write_imagef(dstUV, (int2)(x, row), chroma_420(p));
-}
-
-// I420 chroma images hold two samples per RG texel, or one per R texel where
-// the device has no RG images.
-INLINE float2 read_chroma_pair(__read_only image2d_t plane, int x, int row) {
-  if (get_image_channel_order(plane) == CLK_RG) return read_imagef(plane, kNearest, (int2)(x, row)).xy;
-  return (float2)(read_imagef(plane, kNearest, (int2)(2 * x, row)).x,
-                  read_imagef(plane, kNearest, (int2)(2 * x + 1, row)).x);
-}
-
-INLINE void write_chroma_pair(__write_only image2d_t plane, int x, int row, float2 pair) {
-  if (get_image_channel_order(plane) == CLK_RG) {
-    write_imagef(plane, (int2)(x, row), (float4)(pair, 0.0f, 1.0f));
-  } else {
-    write_imagef(plane, (int2)(2 * x, row), (float4)(pair.x, 0.0f, 0.0f, 1.0f));
-    write_imagef(plane, (int2)(2 * x + 1, row), (float4)(pair.y, 0.0f, 0.0f, 1.0f));
-  }
 }
 
 __kernel void i420_GM_3DLut_tex3D(__read_only image2d_t srcY, __read_only image2d_t srcU,

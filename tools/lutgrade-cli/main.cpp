@@ -28,16 +28,8 @@
 #include "adjustment_file.h"
 #include "cube_writer.h"
 #include "lutgrade/Lut3D.h"
+#include "frame_output.h"
 #include "table_source.h"
-
-#if defined(_WIN32)
-#include <io.h>
-#define dup _dup
-#define dup2 _dup2
-#define fdopen _fdopen
-#else
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -146,12 +138,6 @@ class Grader {
   std::vector<unsigned char> frame_;
 };
 
-void progress(long frames, std::chrono::steady_clock::time_point start, bool last) {
-  const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::fprintf(stderr, "\rframes: %ld  fps: %.1f%s", frames, s > 0 ? frames / s : 0.0, last ? "\n" : "");
-  std::fflush(stderr);
-}
-
 // Saves the table the frames would be graded with.
 int write_table(const Options& o, std::vector<Chi3dlutRgbcmyInfo> adjustments) {
   int edge = o.lutSize;
@@ -180,13 +166,9 @@ int grade_frames(const Options& o, std::vector<Chi3dlutRgbcmyInfo>& adjustments,
     std::fprintf(stderr, "lutgrade-cli: cannot open %s\n", o.input.c_str());
     return 1;
   }
-  const bool toFile = o.output != "-";
-  const std::string partial = o.output + ".part";
-  std::FILE* out = toFile ? std::fopen(partial.c_str(), "wb") : fdopen(frameFd, "wb");
-  if (!out) {
-    std::fprintf(stderr, "lutgrade-cli: cannot write %s\n", toFile ? partial.c_str() : "standard output");
-    return 1;
-  }
+  frametool::FrameOutput out("lutgrade-cli", o.output, frameFd);
+  if (!out.ok()) return 1;
+  const bool toFile = out.to_file();
 
   Lut3D lut(o.gpuPriority);
   const int loaded = o.hsv.empty()
@@ -194,8 +176,7 @@ int grade_frames(const Options& o, std::vector<Chi3dlutRgbcmyInfo>& adjustments,
                          : lut.load_filter_from_HSV(adjustments.data(), static_cast<unsigned>(adjustments.size()), 0);
   if (loaded != 0) {
     std::fprintf(stderr, "lutgrade-cli: cannot load the table %s\n", o.hsv.empty() ? o.lut.c_str() : o.hsv.c_str());
-    if (toFile) std::remove(partial.c_str());
-    return 1;
+    return out.finish(1);
   }
 
   Grader grader(lut, o);
@@ -214,14 +195,13 @@ int grade_frames(const Options& o, std::vector<Chi3dlutRgbcmyInfo>& adjustments,
       break;
     }
     grader.grade();
-    if (std::fwrite(frame.data(), 1, frame.size(), out) != frame.size()) {
-      std::fprintf(stderr, "\nlutgrade-cli: cannot write frame %ld\n", frames + 1);
+    if (!out.write(frame.data(), frame.size(), frames + 1)) {
       status = 1;
       break;
     }
     ++frames;
     if (toFile && std::chrono::steady_clock::now() - lastReport > std::chrono::milliseconds(500)) {
-      progress(frames, start, false);
+      frametool::progress(frames, start, false);
       lastReport = std::chrono::steady_clock::now();
     }
   }
@@ -229,16 +209,8 @@ int grade_frames(const Options& o, std::vector<Chi3dlutRgbcmyInfo>& adjustments,
     std::fprintf(stderr, "lutgrade-cli: cannot read %s\n", o.input.c_str());
     status = 1;
   }
-  if (std::fclose(out) != 0) status = 1;
-  if (toFile) {
-    progress(frames, start, true);
-    if (status == 0 && std::rename(partial.c_str(), o.output.c_str()) != 0) {
-      std::fprintf(stderr, "lutgrade-cli: cannot rename %s to %s\n", partial.c_str(), o.output.c_str());
-      status = 1;
-    }
-    if (status != 0) std::remove(partial.c_str());
-  }
-  return status;
+  if (toFile) frametool::progress(frames, start, true);
+  return out.finish(status);
 }
 
 }  // namespace
@@ -247,11 +219,7 @@ int main(int argc, char** argv) {
   Options o;
   if (const int status = parse(argc, argv, o)) return status;
 
-  // Frames may go to standard output: keep a handle on it for them and send
-  // everything printed (the library's diagnostics included) to standard error.
-  std::fflush(stdout);
-  const int frameFd = dup(1);
-  dup2(2, 1);
+  const int frameFd = frametool::keep_stdout_for_frames();
 
   std::vector<Chi3dlutRgbcmyInfo> adjustments;
   std::string error;

@@ -27,6 +27,9 @@ struct FrameMessages {
   const char* writeYUY2;
 };
 
+// The texts both libraries print.
+const FrameMessages& standard_frame_messages();
+
 struct Nv12Images {
   cl_mem y = nullptr;
   cl_mem uv = nullptr;

@@ -66,4 +66,8 @@ cl_int set_kernel_args(cl_kernel kernel, std::initializer_list<ArgStep> steps, A
 cl_int launch_kernel_2d(DeviceContext& dc, cl_command_queue queue, cl_kernel kernel, std::size_t gx,
                         std::size_t gy, const char* failureMessage);
 
+// The same with the local size left to the OpenCL runtime.
+cl_int launch_kernel_2d(cl_command_queue queue, cl_kernel kernel, std::size_t gx, std::size_t gy,
+                        const char* failureMessage);
+
 }  // namespace gpurt

@@ -1,0 +1,7 @@
+if(NOT TARGET test_frames)
+  add_subdirectory(${PROJECT_SOURCE_DIR}/tests/support ${CMAKE_BINARY_DIR}/bench-support)
+endif()
+add_executable(cmatte_bench ${CMAKE_CURRENT_SOURCE_DIR}/cmatte_bench.cpp)
+target_include_directories(cmatte_bench PRIVATE ${PROJECT_SOURCE_DIR}/tests/cmatte)
+target_link_libraries(cmatte_bench PRIVATE cmatte test_frames)
+project_warnings(cmatte_bench)

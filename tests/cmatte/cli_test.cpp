@@ -1,0 +1,126 @@
+// cmatte-cli as a user runs it: files, pipes, still and moving backgrounds, refusals.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "key_scene.h"
+#include "keyer_run.h"
+
+namespace {
+
+using testframes::Bytes;
+using testframes::Frame;
+using testframes::Layout;
+
+constexpr int kW = 160, kH = 120;
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream all;
+  all << in.rdbuf();
+  return all.str();
+}
+
+std::string bytes_of(const Frame& f) {
+  std::string s;
+  for (const Bytes& p : f.planes) s.append(p.begin(), p.end());
+  return s;
+}
+
+class Cli : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::string(std::getenv("PROJECT_BINARY_DIR")) + "/test-home/cmatte-cli-" +
+           testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::system(("rm -rf " + dir_ + " && mkdir -p " + dir_).c_str());
+    scene_ = testframes::make_key_scene(kW, kH, testframes::Backdrop::kGreen, 9);
+  }
+
+  int run(const std::string& args) {
+    const std::string command = std::string(CMATTE_CLI) + " " + args + " 2>" + dir_ + "/err.txt";
+    const int raw = std::system(command.c_str());
+    err_ = read_file(dir_ + "/err.txt");
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  }
+
+  void write(const std::string& name, const std::string& bytes) {
+    std::ofstream(dir_ + "/" + name, std::ios::binary) << bytes;
+  }
+
+  // The library's own composite of the scene's camera over a background.
+  std::string keyed(Layout layout, const testframes::Picture& background) {
+    testing::internal::CaptureStdout();
+    ColorMatting cm(2, 0);
+    cm.setParams_KeyColor(2);
+    Frame out = testframes::blank_frame(layout, kW, kH, 0);
+    key_frame(cm, testframes::to_frame(scene_.camera, layout), testframes::to_frame(background, layout), out);
+    testing::internal::GetCapturedStdout();
+    return bytes_of(out);
+  }
+
+  std::string dir_, err_;
+  testframes::KeyScene scene_;
+};
+
+TEST_F(Cli, KeysFilesAndPipesAlike) {
+  for (Layout layout : {Layout::kNV12, Layout::kI420, Layout::kYUY2}) {
+    const std::string format = layout == Layout::kNV12 ? "nv12" : layout == Layout::kI420 ? "i420" : "yuy2";
+    const std::string cam = bytes_of(testframes::to_frame(scene_.camera, layout));
+    write("cam.raw", cam + cam + cam);
+    write("bg.raw", bytes_of(testframes::to_frame(scene_.background, layout)));
+    const std::string common = " --size 160x120 --format " + format + " --key green -b " + dir_ + "/bg.raw";
+    ASSERT_EQ(run(common + " -i " + dir_ + "/cam.raw -o " + dir_ + "/out.raw"), 0) << err_;
+    EXPECT_NE(err_.find("frames: 3"), std::string::npos) << err_;
+    EXPECT_NE(err_.find("fps:"), std::string::npos);
+    const std::string one = keyed(layout, scene_.background);
+    EXPECT_EQ(read_file(dir_ + "/out.raw"), one + one + one) << format;
+
+    ASSERT_EQ(run("< " + dir_ + "/cam.raw" + common + " > " + dir_ + "/piped.raw"), 0) << err_;
+    EXPECT_EQ(read_file(dir_ + "/piped.raw"), one + one + one) << format;
+  }
+}
+
+TEST_F(Cli, MovingBackgroundKeepsItsLastFrame) {
+  testframes::Picture dark = scene_.background;
+  for (auto& p : dark.px) p = {p.r * 0.3f, p.g * 0.3f, p.b * 0.3f};
+  const std::string cam = bytes_of(testframes::to_frame(scene_.camera, Layout::kNV12));
+  write("cam.raw", cam + cam + cam);
+  write("bg.raw", bytes_of(testframes::to_frame(scene_.background, Layout::kNV12)) +
+                      bytes_of(testframes::to_frame(dark, Layout::kNV12)));
+  ASSERT_EQ(run("--size 160x120 --format nv12 -b " + dir_ + "/bg.raw -i " + dir_ + "/cam.raw -o " + dir_ + "/out.raw"), 0)
+      << err_;
+  EXPECT_EQ(read_file(dir_ + "/out.raw"),
+            keyed(Layout::kNV12, scene_.background) + keyed(Layout::kNV12, dark) + keyed(Layout::kNV12, dark));
+}
+
+TEST_F(Cli, RefusesBadInputWithAClearMessage) {
+  const std::string cam = bytes_of(testframes::to_frame(scene_.camera, Layout::kNV12));
+  write("cam.raw", cam + cam.substr(0, 100));
+  write("bg.raw", bytes_of(testframes::to_frame(scene_.background, Layout::kNV12)));
+  const std::string files = " -b " + dir_ + "/bg.raw -i " + dir_ + "/cam.raw -o " + dir_ + "/out.raw";
+
+  EXPECT_EQ(run("--size 160x120 --format nv12" + files), 1);
+  EXPECT_NE(err_.find("ends inside frame 2"), std::string::npos) << err_;
+  EXPECT_FALSE(std::ifstream(dir_ + "/out.raw").good());
+  EXPECT_FALSE(std::ifstream(dir_ + "/out.raw.part").good());
+
+  EXPECT_EQ(run("--size 162x120 --format nv12" + files), 2);
+  EXPECT_NE(err_.find("multiple of 4"), std::string::npos) << err_;
+  EXPECT_EQ(run("--size 160x120 --format rgb" + files), 2);
+  EXPECT_EQ(run("--size 160x120 --format nv12 --key purple" + files), 2);
+  EXPECT_EQ(run("--size 160x120 --format nv12 -i " + dir_ + "/cam.raw"), 2);
+  EXPECT_NE(err_.find("-b"), std::string::npos) << err_;
+  EXPECT_EQ(run("--size 160x120 --format nv12 -b " + dir_ + "/missing.raw -i " + dir_ + "/cam.raw"), 1);
+  EXPECT_NE(err_.find("cannot open"), std::string::npos) << err_;
+  EXPECT_EQ(run("--size 320x240 --format nv12" + files), 1);  // background shorter than one frame
+  EXPECT_NE(err_.find("no whole"), std::string::npos) << err_;
+  EXPECT_EQ(run("--size 160x120 --format nv12 --version 1" + files), 1);
+  EXPECT_NE(err_.find("could not be set up"), std::string::npos) << err_;
+}
+
+}  // namespace

@@ -1,0 +1,216 @@
+// cmatte-cli: keys raw camera frames over a raw background into raw frames.
+//
+//   cmatte-cli --size WxH --format nv12|i420|yuy2 -b BACKGROUND
+//              [--key green|blue|digital-green|CODE] [--version N] [--coff F]
+//              [--similar F] [--calibrate] [--gpu-priority N] [-i CAMERA] [-o OUT]
+//
+// CAMERA and OUT default to "-" (standard input and output), so it sits in a
+// pipe. BACKGROUND is a raw file of the same format and size: a stream of
+// frames used one per camera frame, whose last frame stays once it ends (a
+// one-frame file is a still background). The library's diagnostics and the
+// progress line (frames and frames per second) go to standard error. A file
+// output is written under a temporary name and renamed only when every frame
+// was complete. --key defaults to green (code 2); --version to 2 (--similar
+// and --calibrate are for the version-1 keyer).
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "cmatte/ColorMatting.h"
+#include "frame_output.h"
+
+namespace {
+
+constexpr int kMaxSide = 16384;
+
+struct Options {
+  std::string camera = "-", background, output = "-", format;
+  int width = 0, height = 0, key = 2, version = 2, gpuPriority = 0;
+  float coff = 1.0f, similar = -1.0f;
+  bool calibrate = false;
+};
+
+int fail(const std::string& why) {
+  std::fprintf(stderr,
+               "cmatte-cli: %s\n"
+               "usage: cmatte-cli --size WxH --format nv12|i420|yuy2 -b BACKGROUND\n"
+               "                  [--key green|blue|digital-green|CODE] [--version N] [--coff F]\n"
+               "                  [--similar F] [--calibrate] [--gpu-priority N] [-i CAMERA] [-o OUT]\n",
+               why.c_str());
+  return 2;
+}
+
+bool to_long(const std::string& text, long& v) {
+  char* end = nullptr;
+  v = std::strtol(text.c_str(), &end, 10);
+  return !text.empty() && *end == '\0' && v > -1000000 && v < 1000000;
+}
+
+bool to_float(const std::string& text, float& v) {
+  char* end = nullptr;
+  v = std::strtof(text.c_str(), &end);
+  return !text.empty() && *end == '\0';
+}
+
+bool to_key(const std::string& text, int& key) {
+  long v = 0;
+  if (text == "green") key = 2;
+  else if (text == "blue") key = 3;
+  else if (text == "digital-green") key = 1;
+  else if (to_long(text, v)) key = static_cast<int>(v);
+  else return false;
+  return true;
+}
+
+int parse(int argc, char** argv, Options& o) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--calibrate") {
+      o.calibrate = true;
+      continue;
+    }
+    if (i + 1 >= argc) return fail("missing value after " + arg);
+    const std::string value = argv[++i];
+    long n = 0;
+    if (arg == "--size") {
+      const auto x = value.find('x');
+      long w = 0, h = 0;
+      if (x == std::string::npos || !to_long(value.substr(0, x), w) || !to_long(value.substr(x + 1), h))
+        return fail("--size wants WxH, e.g. 1920x1080");
+      o.width = static_cast<int>(w);
+      o.height = static_cast<int>(h);
+    } else if (arg == "--format") {
+      o.format = value;
+    } else if (arg == "--key") {
+      if (!to_key(value, o.key)) return fail("--key wants green, blue, digital-green or a code");
+    } else if (arg == "--version") {
+      if (!to_long(value, n)) return fail("--version wants a number");
+      o.version = static_cast<int>(n);
+    } else if (arg == "--gpu-priority") {
+      if (!to_long(value, n)) return fail("--gpu-priority wants a number");
+      o.gpuPriority = static_cast<int>(n);
+    } else if (arg == "--coff") {
+      if (!to_float(value, o.coff)) return fail("--coff wants a number");
+    } else if (arg == "--similar") {
+      if (!to_float(value, o.similar)) return fail("--similar wants a number");
+    } else if (arg == "-i" || arg == "--input") {
+      o.camera = value;
+    } else if (arg == "-b" || arg == "--background") {
+      o.background = value;
+    } else if (arg == "-o" || arg == "--output") {
+      o.output = value;
+    } else {
+      return fail("unknown option " + arg);
+    }
+  }
+  if (o.format != "nv12" && o.format != "i420" && o.format != "yuy2") return fail("--format must be nv12, i420 or yuy2");
+  if (o.width < 4 || o.width % 4 != 0 || o.height < 2 || o.height % 2 != 0)
+    return fail("--size: the width must be a multiple of 4 and the height a multiple of 2");
+  if (o.width > kMaxSide || o.height > kMaxSide) return fail("--size: at most 16384 pixels a side");
+  if (o.background.empty()) return fail("give the background frames with -b FILE");
+  if (o.background == "-" && o.camera == "-") return fail("camera and background cannot both be standard input");
+  return 0;
+}
+
+// Frame planes laid out one after another in one buffer.
+struct FrameBuffer {
+  FrameBuffer(const Options& o) : w(o.width), h(o.height), format(o.format) {
+    const std::size_t pixels = static_cast<std::size_t>(w) * h;
+    bytes.resize(format == "yuy2" ? pixels * 2 : pixels * 3 / 2);
+  }
+  unsigned char* plane(int i) {
+    const std::size_t pixels = static_cast<std::size_t>(w) * h;
+    return bytes.data() + (i == 0 ? 0 : i == 1 ? pixels : pixels + pixels / 4);
+  }
+  int w, h;
+  std::string format;
+  std::vector<unsigned char> bytes;
+};
+
+void key(ColorMatting& cm, FrameBuffer& cam, FrameBuffer& bg, FrameBuffer& out) {
+  const int w = cam.w, h = cam.h;
+  if (cam.format == "nv12")
+    cm.exec_ColorMatting_NV12(w, h, cam.plane(0), cam.plane(1), bg.plane(0), bg.plane(1), out.plane(0), out.plane(1));
+  else if (cam.format == "i420")
+    cm.exec_ColorMatting_I420(w, h, cam.plane(0), cam.plane(1), cam.plane(2), bg.plane(0), bg.plane(1), bg.plane(2),
+                              out.plane(0), out.plane(1), out.plane(2));
+  else
+    cm.exec_ColorMatting_YUY2(w, h, cam.plane(0), bg.plane(0), out.plane(0));
+}
+
+// Reads a whole frame: 1 read, 0 at a clean end, -1 on a cut-off frame.
+int read_frame(std::FILE* f, FrameBuffer& frame) {
+  const std::size_t got = std::fread(frame.bytes.data(), 1, frame.bytes.size(), f);
+  if (got == frame.bytes.size()) return 1;
+  return got == 0 && !std::ferror(f) ? 0 : -1;
+}
+
+int run(const Options& o, int frameFd) {
+  std::FILE* cam = o.camera == "-" ? stdin : std::fopen(o.camera.c_str(), "rb");
+  if (!cam) return std::fprintf(stderr, "cmatte-cli: cannot open %s\n", o.camera.c_str()), 1;
+  std::FILE* bgFile = o.background == "-" ? stdin : std::fopen(o.background.c_str(), "rb");
+  if (!bgFile) return std::fprintf(stderr, "cmatte-cli: cannot open %s\n", o.background.c_str()), 1;
+  FrameBuffer camFrame(o), bgFrame(o), outFrame(o);
+  if (read_frame(bgFile, bgFrame) != 1)
+    return std::fprintf(stderr, "cmatte-cli: %s holds no whole %dx%d %s frame\n", o.background.c_str(), o.width,
+                        o.height, o.format.c_str()),
+           1;
+
+  ColorMatting cm(o.version, o.gpuPriority);
+  if (!cm.ready) return std::fprintf(stderr, "cmatte-cli: keyer version %d could not be set up\n", o.version), 1;
+  cm.setParams_KeyColor(o.key);
+  cm.setParams_v2_coff_thres(o.coff);
+  if (o.similar >= 0) cm.setParams_v1_Similar(o.similar);
+  if (o.calibrate) cm.setParams_v1_Cal_Similar(nullptr);
+
+  frametool::FrameOutput out("cmatte-cli", o.output, frameFd);
+  if (!out.ok()) return 1;
+
+  const auto start = std::chrono::steady_clock::now();
+  auto lastReport = start;
+  long frames = 0;
+  int status = 0;
+  bool bgEnded = false;
+  for (;;) {
+    const int got = read_frame(cam, camFrame);
+    if (got == 0) break;
+    if (got < 0) {
+      std::fprintf(stderr, "\ncmatte-cli: the camera input ends inside frame %ld\n", frames + 1);
+      status = 1;
+      break;
+    }
+    if (frames > 0 && !bgEnded) {
+      const int bgGot = read_frame(bgFile, bgFrame);  // keeps the last frame once the stream ends
+      if (bgGot < 0) {
+        std::fprintf(stderr, "\ncmatte-cli: the background ends inside frame %ld\n", frames + 1);
+        status = 1;
+        break;
+      }
+      bgEnded = bgGot == 0;
+    }
+    std::fill(outFrame.bytes.begin(), outFrame.bytes.end(), 0);
+    key(cm, camFrame, bgFrame, outFrame);
+    if (!out.write(outFrame.bytes.data(), outFrame.bytes.size(), frames + 1)) {
+      status = 1;
+      break;
+    }
+    ++frames;
+    if (std::chrono::steady_clock::now() - lastReport > std::chrono::milliseconds(500)) {
+      frametool::progress(frames, start, false);
+      lastReport = std::chrono::steady_clock::now();
+    }
+  }
+  frametool::progress(frames, start, true);
+  return out.finish(status);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  if (const int status = parse(argc, argv, o)) return status;
+  return run(o, frametool::keep_stdout_for_frames());
+}

@@ -1,0 +1,42 @@
+// Where a frame tool writes its frames: standard output, kept apart from
+// everything printed, or a file written as OUT.part and renamed to OUT only
+// when every frame was complete. Also the progress line on standard error.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+namespace frametool {
+
+// Keeps a descriptor on standard output for frames and sends everything
+// printed afterwards (library diagnostics included) to standard error.
+int keep_stdout_for_frames();
+
+class FrameOutput {
+ public:
+  // path "-" writes to frameFd. Prints "<tool>: cannot write ..." on failure.
+  FrameOutput(const char* tool, const std::string& path, int frameFd);
+  ~FrameOutput();
+  FrameOutput(const FrameOutput&) = delete;
+  FrameOutput& operator=(const FrameOutput&) = delete;
+
+  bool ok() const { return file_ != nullptr; }
+  bool to_file() const { return path_ != "-"; }
+  // Writes one frame; prints and returns false when that fails.
+  bool write(const void* bytes, std::size_t size, long frameNumber);
+  // Closes; a file is renamed when status is 0 and removed otherwise.
+  // Returns the final status.
+  int finish(int status);
+
+ private:
+  const char* tool_;
+  std::string path_, partial_;
+  std::FILE* file_ = nullptr;
+};
+
+// "\rframes: N  fps: F" on standard error; a newline when last.
+void progress(long frames, std::chrono::steady_clock::time_point start, bool last);
+
+}  // namespace frametool
