@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#ifdef UPDATER_TEST_WIDGETS
+#include <QApplication>
+#endif
 #include <QDeadlineTimer>
 #include <QTimer>
 #include <cerrno>
@@ -25,7 +28,11 @@ public:
         setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
         setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
         setenv("XDG_CACHE_HOME", (home + "/.cache").c_str(), 1);
+#ifdef UPDATER_TEST_WIDGETS
+        mApp = std::make_unique<QApplication>(mArgc, mArgv);
+#else
         mApp = std::make_unique<QCoreApplication>(mArgc, mArgv);
+#endif
     }
     void TearDown() override { mApp.reset(); }
 

@@ -1,6 +1,7 @@
 #pragma once
 
-// Every updater test program runs with a Qt application object and a home
+// Every updater test program runs with a Qt application object (a
+// QApplication where UPDATER_TEST_WIDGETS is defined) and a home
 // folder of its own (HOME and the XDG folders), made before the first test,
 // so that the application-data location, update.ini and the log start out
 // absent.
