@@ -5,8 +5,12 @@
 
 namespace OVRestart {
 
-void startMainApplicationAndExit(const QString& appPath, const QString& version) {
+void startMainApplication(const QString& appPath, const QString& version) {
     QProcess::startDetached(appPath, {QStringLiteral("OpenByUpdate"), version});
+}
+
+void startMainApplicationAndExit(const QString& appPath, const QString& version) {
+    startMainApplication(appPath, version);
     std::exit(-1);
 }
 

@@ -5,7 +5,10 @@
 namespace OVRestart {
 
 // Starts the main application detached with "OpenByUpdate" and the version,
-// then ends the process with status -1.
+// without a working folder of its own; a failed start is not detected.
+void startMainApplication(const QString& appPath, const QString& version);
+
+// startMainApplication, then ends the process with status -1 at once.
 [[noreturn]] void startMainApplicationAndExit(const QString& appPath, const QString& version);
 
 }  // namespace OVRestart
