@@ -6,6 +6,7 @@
 // so that the application-data location, update.ini and the log start out
 // absent.
 
+#include <QByteArray>
 #include <QString>
 #include <functional>
 
@@ -18,5 +19,9 @@ QString studioFolder();
 
 // Runs the Qt event loop until done() holds or the time is up; false then.
 bool processEventsUntil(const std::function<bool()>& done, int timeoutMs);
+
+// Writes a file, making its folders; reads one ("<missing>" when absent).
+bool writeFile(const QString& path, const QByteArray& bytes);
+QByteArray readFile(const QString& path);
 
 }  // namespace updatertest

@@ -11,31 +11,23 @@
 #include <optional>
 
 #include "QtTestApp.h"
+#include "SampleInstallation.h"
 #include "install/OVPackageInstaller.h"
 #include "service/OVUpdateSettings.h"
 
 namespace {
 
-void writeFile(const QString& path, const QByteArray& content) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(content);
-}
+using updatertest::readFile;
 
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+void writeFile(const QString& path, const QByteArray& bytes) {
+    ASSERT_TRUE(updatertest::writeFile(path, bytes)) << path.toStdString();
 }
 
 class PackageInstall : public testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(mSandbox.isValid());
-        mInstallDir = mSandbox.filePath("install");
-        mUpdaterDir = mInstallDir + "/bin/updater";
-        writeFile(mInstallDir + "/app.txt", "old app");
-        writeFile(mUpdaterDir + "/msvcp140.dll", "old runtime");
+        ASSERT_TRUE(mInstallation.created);
         mSettings.setSetupProgress(-1);
         qputenv("OV_UNINSTALL_REGISTRY", mSandbox.filePath("registry.ini").toUtf8());
         QSettings registry(mSandbox.filePath("registry.ini"), QSettings::IniFormat);
@@ -44,20 +36,9 @@ protected:
     }
     void TearDown() override { qunsetenv("OV_UNINSTALL_REGISTRY"); }
 
-    // A package of a small application tree, paths relative to the
-    // installation folder.
     QString makePackage() {
-        const QString tree = mSandbox.filePath("tree");
-        writeFile(tree + "/app.txt", "new app");
-        writeFile(tree + "/data/added.txt", "added");
-        writeFile(tree + "/bin/updater/msvcp140.dll", "new runtime");
         const QString package = mSettings.storeDir() + "p.7z";
-        QDir().mkpath(mSettings.storeDir());
-        QProcess archiver;
-        archiver.setWorkingDirectory(tree);
-        archiver.start("7z", {"a", "-bd", package, "."});
-        EXPECT_TRUE(archiver.waitForFinished(60000));
-        EXPECT_EQ(archiver.exitCode(), 0);
+        EXPECT_TRUE(updatertest::makeSamplePackage(mSandbox.path(), package));
         return package;
     }
 
@@ -71,7 +52,7 @@ protected:
             ended = installed;
             ++endings;
         });
-        installer.start(package, mUpdaterDir, "2.0.1");
+        installer.start(package, mInstallation.updaterDir, "2.0.1");
         updatertest::processEventsUntil([&] { return ended.has_value(); }, 60000);
         // Late notifications of the process must not end it a second time.
         updatertest::processEventsUntil([] { return false; }, 200);
@@ -86,17 +67,16 @@ protected:
     }
 
     QTemporaryDir mSandbox;
-    QString mInstallDir;
-    QString mUpdaterDir;
+    updatertest::SampleInstallation mInstallation{mSandbox.path()};
     OVUpdateSettings mSettings{QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)};
 };
 
 TEST_F(PackageInstall, ExtractsOverTheInstallationButNotOverRuntimeFilesBesideTheUpdater) {
     const QString package = makePackage();
     EXPECT_EQ(install(package), std::optional<bool>(true));
-    EXPECT_EQ(readFile(mInstallDir + "/app.txt"), "new app");
-    EXPECT_EQ(readFile(mInstallDir + "/data/added.txt"), "added");
-    EXPECT_EQ(readFile(mUpdaterDir + "/msvcp140.dll"), "old runtime");
+    EXPECT_EQ(readFile(mInstallation.installDir + "/app.txt"), "new app");
+    EXPECT_EQ(readFile(mInstallation.installDir + "/data/added.txt"), "added");
+    EXPECT_EQ(readFile(mInstallation.updaterDir + "/msvcp140.dll"), "old runtime");
     EXPECT_FALSE(QFile::exists(package));
     EXPECT_EQ(mSettings.setupProgress(), 100);
     EXPECT_EQ(registryVersion(), "2.0.1");
@@ -109,7 +89,7 @@ TEST_F(PackageInstall, CorruptPackageEndsWithoutInstallingAndKeepsThePackage) {
     EXPECT_TRUE(QFile::exists(package));
     EXPECT_EQ(mSettings.setupProgress(), -1);
     EXPECT_EQ(registryVersion(), "2.0.0");
-    EXPECT_EQ(readFile(mInstallDir + "/app.txt"), "old app");
+    EXPECT_EQ(readFile(mInstallation.installDir + "/app.txt"), "old app");
 }
 
 TEST_F(PackageInstall, ArchiverThatCannotStartEndsWithoutInstalling) {
