@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDeadlineTimer>
+#include <QFile>
 #include <QFrame>
+#include <QKeyEvent>
+#include <QTemporaryDir>
+#include <QThread>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPixmap>
@@ -12,6 +17,7 @@
 
 #include "windows/OVDlgUpdate.h"
 #include "windows/OVDlgUpdating.h"
+#include "QtTestApp.h"
 #include "windows/OVDlgUpgradeFinish.h"
 
 namespace {
@@ -139,6 +145,25 @@ TEST(ProgressWindow, FailuresDimTheWindowAndReuseOneCentredDialog) {
     EXPECT_EQ(second.overlay, first.overlay);
     EXPECT_TRUE(second.overlayVisible);
     EXPECT_EQ(second.dialogPos, QPoint(400 + 210 - 159, 300 + 62 - 72));
+}
+
+TEST(FailureDialog, EscapeRestartsTheMainApplicationLikeItsExitButton) {
+    QTemporaryDir dir;
+    const QString stub = dir.filePath("stub.sh");
+    ASSERT_TRUE(updatertest::writeFile(stub, "#!/bin/sh\necho \"$@\" > \"$0.tmp\" && mv \"$0.tmp\" \"$0.args\"\n"));
+    QFile::setPermissions(stub, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    OVDlgUpgradeFinish dialog;
+    dialog.setAppPath(stub);
+    dialog.setRemoteVersion("2.0.1");
+    EXPECT_EXIT(
+        {
+            QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(&dialog, &escape);
+        },
+        testing::ExitedWithCode(255), "");
+    QDeadlineTimer deadline(10000);
+    while (!QFile::exists(stub + ".args") && !deadline.hasExpired()) QThread::msleep(20);
+    EXPECT_EQ(updatertest::readFile(stub + ".args"), "OpenByUpdate 2.0.1\n");
 }
 
 }  // namespace

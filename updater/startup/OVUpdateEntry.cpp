@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QThread>
-#include <cstdlib>
 
 #include "logging/OVLogMng.h"
 #include "logging/OVLogging.h"
@@ -41,7 +40,7 @@ int runUpdate(int argc, char** argv) {
 
     OVSingleInstance instance;
     switch (instance.claim()) {
-        case OVSingleInstance::Claim::AlreadyRunning: std::exit(-1);
+        case OVSingleInstance::Claim::AlreadyRunning: OVRestart::endProcess();
         case OVSingleInstance::Claim::CreateFailed: return 2;
         case OVSingleInstance::Claim::AcquireFailed: return 3;
         case OVSingleInstance::Claim::Claimed: break;
@@ -64,7 +63,7 @@ int runUpdate(int argc, char** argv) {
             OVRestart::startMainApplication(commandLine.appPath(), qreVer);
             QThread::msleep(500);
             OVLOG_DEBUG() << "sig_detachMemory end";
-            std::exit(-1);
+            OVRestart::endProcess();
         },
         Qt::DirectConnection);
 

@@ -9,9 +9,16 @@ void startMainApplication(const QString& appPath, const QString& version) {
     QProcess::startDetached(appPath, {QStringLiteral("OpenByUpdate"), version});
 }
 
+void endProcess() {
+    // Without running static destructors: windows, the application object
+    // and a detached update thread may all still be alive here. The log and
+    // the settings are written through on every line and key.
+    std::_Exit(-1);
+}
+
 void startMainApplicationAndExit(const QString& appPath, const QString& version) {
     startMainApplication(appPath, version);
-    std::exit(-1);
+    endProcess();
 }
 
 }  // namespace OVRestart
