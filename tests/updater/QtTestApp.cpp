@@ -3,7 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#ifdef UPDATER_TEST_WIDGETS
+#include <QApplication>
+#endif
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 #include <cerrno>
 #include <cstdlib>
@@ -25,7 +31,11 @@ public:
         setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
         setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
         setenv("XDG_CACHE_HOME", (home + "/.cache").c_str(), 1);
+#ifdef UPDATER_TEST_WIDGETS
+        mApp = std::make_unique<QApplication>(mArgc, mArgv);
+#else
         mApp = std::make_unique<QCoreApplication>(mArgc, mArgv);
+#endif
     }
     void TearDown() override { mApp.reset(); }
 
@@ -57,6 +67,17 @@ bool processEventsUntil(const std::function<bool()>& done, int timeoutMs) {
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
     return true;
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 }  // namespace updatertest

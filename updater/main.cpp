@@ -1,0 +1,3 @@
+#include "startup/OVUpdateEntry.h"
+
+int main(int argc, char** argv) { return runUpdate(argc, argv); }

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QSharedMemory>
+#include <QSystemSemaphore>
+
+// Makes sure one Update runs at a time: a 4-byte shared memory segment
+// "PezaLumideskUpdate_SharedMemory" that a second instance can attach to,
+// and the semaphore "PezaLumideskUpdate_Semaphore" held while running.
+class OVSingleInstance {
+public:
+    enum class Claim { Claimed, AlreadyRunning, CreateFailed, AcquireFailed };
+
+    OVSingleInstance();
+    Claim claim();
+    // Detaches from the segment and releases the semaphore (twice when the
+    // segment still reports itself attached).
+    void release();
+
+private:
+    // A Unix segment outlives a process that crashed while holding it; the
+    // last detach removes it, while a live holder keeps it.
+    void clearStaleSegment();
+    // Attaching succeeds only while another Update holds the segment.
+    bool anotherInstanceAttached();
+
+    QSharedMemory mSharedMemory;
+    QSystemSemaphore mSemaphore;
+};
