@@ -23,7 +23,8 @@ FloatMatrix column(std::vector<float> v) { return FloatMatrix(static_cast<int>(v
 FloatMatrix square(int n, std::vector<float> v) { return FloatMatrix(n, n, v.data()); }
 
 // A problem given by residual and Jacobian functions of the parameter vector;
-// records every call. refuseAt makes the call with that index return false.
+// records every call. refuseAt makes the call with that index return false;
+// nanResidualAt and nanJacobianAt make that call's residual or Jacobian NaN.
 struct Problem : cmatte::LMSolver6_Callback {
   struct Call {
     std::vector<float> x;
@@ -32,16 +33,21 @@ struct Problem : cmatte::LMSolver6_Callback {
   std::function<std::vector<float>(const std::vector<float>&)> residual;
   std::function<std::vector<float>(const std::vector<float>&)> jacobian;  // row-major, residuals x params
   int refuseAt = -1;
+  int nanResidualAt = -1;
+  int nanJacobianAt = -1;
   std::vector<Call> calls;
 
   bool compute(const FloatMatrix& x, FloatMatrix& r, FloatMatrix* J, bool wantJacobian) override {
     std::vector<float> xv(x.data(), x.data() + x.size());
     calls.push_back({xv, wantJacobian});
-    if (static_cast<int>(calls.size()) - 1 == refuseAt) return false;
+    const int index = static_cast<int>(calls.size()) - 1;
+    if (index == refuseAt) return false;
     std::vector<float> rv = residual(xv);
+    if (index == nanResidualAt) rv.assign(rv.size(), kNaN);
     r.resize(static_cast<int>(rv.size()), 1, rv.data());
     if (wantJacobian) {
       std::vector<float> jv = jacobian(xv);
+      if (index == nanJacobianAt) jv.assign(jv.size(), kNaN);
       J->resize(static_cast<int>(rv.size()), x.size(), jv.data());
     }
     return true;
@@ -291,10 +297,7 @@ TEST(SolveLM, DegenerateAndFailedEvaluationsNeverReachTheResult) {
   // next trial is a shorter step from the same point, and the solve still
   // reaches the minimum.
   Problem nanTrial = two_targets();
-  auto base = nanTrial.residual;
-  nanTrial.residual = [&nanTrial, base](const std::vector<float>& v) {
-    return nanTrial.calls.size() == 2 ? std::vector<float>{kNaN, kNaN} : base(v);
-  };
+  nanTrial.nanResidualAt = 1;
   x = 10.0f;
   EXPECT_GT(solve1(nanTrial, x, -100.0f, 100.0f), 0);
   const std::vector<float> t = nanTrial.trials();
@@ -306,10 +309,7 @@ TEST(SolveLM, DegenerateAndFailedEvaluationsNeverReachTheResult) {
   // A failed Gauss-Newton step (lambda 0) restarts the damping from the
   // cut-off 1 / max|diag(N^-1)| = 2, with half the factor: lambda = 2 * 5.
   Problem nanAfterGood = two_targets();
-  auto good = nanAfterGood.residual;
-  nanAfterGood.residual = [&nanAfterGood, good](const std::vector<float>& v) {
-    return nanAfterGood.calls.size() == 4 ? std::vector<float>{kNaN, kNaN} : good(v);
-  };
+  nanAfterGood.nanResidualAt = 3;
   x = 10.0f;
   EXPECT_GT(solve1(nanAfterGood, x, -100.0f, 100.0f), 0);
   const std::vector<float> t2 = nanAfterGood.trials();
@@ -320,9 +320,7 @@ TEST(SolveLM, DegenerateAndFailedEvaluationsNeverReachTheResult) {
 
   // A NaN Jacobian at an accepted point ends the solve there.
   Problem nanSlope = two_targets();
-  nanSlope.jacobian = [&nanSlope](const std::vector<float>&) {
-    return nanSlope.calls.size() == 3 ? std::vector<float>{kNaN, kNaN} : std::vector<float>{1.0f, 1.0f};
-  };
+  nanSlope.nanJacobianAt = 2;
   x = 10.0f;
   EXPECT_EQ(solve1(nanSlope, x, -100.0f, 100.0f), 2);
   EXPECT_EQ(x, 6.0f);
@@ -330,7 +328,7 @@ TEST(SolveLM, DegenerateAndFailedEvaluationsNeverReachTheResult) {
 
   // A NaN residual at the start: nothing to improve on, the start stays.
   Problem nanStart = two_targets();
-  nanStart.residual = [](const std::vector<float>&) { return std::vector<float>{kNaN, 1.0f}; };
+  nanStart.nanResidualAt = 0;
   x = 10.0f;
   EXPECT_EQ(solve1(nanStart, x, -100.0f, 100.0f), 1);
   EXPECT_EQ(x, 10.0f);
