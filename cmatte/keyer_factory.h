@@ -7,8 +7,7 @@
 
 namespace cmatte {
 
-// Version 2 is the L*a*b* keyer; every other value the version-1 keyer, or
-// nullptr (after one printed line) while that keyer is not part of the build.
+// Version 2 is the L*a*b* keyer; every other value the version-1 keyer.
 std::unique_ptr<base_cm> create_keyer(int algVersion, int gpuPriority);
 
 }  // namespace cmatte

@@ -38,14 +38,14 @@ cl_mem create_working_plane(cl_context context, cl_command_queue queue, int w, i
 cl_int read_working_plane(cl_command_queue queue, cl_mem plane, const PlaneShape& shape, void* dst) {
   if (!plane || !queue) return CL_INVALID_MEM_OBJECT;
   const std::size_t rowBytes = static_cast<std::size_t>(shape.stride) * shape.elementSize;
-  std::vector<unsigned char> all(rowBytes * shape.height);
-  cl_int status =
-      clEnqueueReadBuffer(queue, plane, CL_TRUE, kPlaneHeaderBytes, all.size(), all.data(), 0, nullptr, nullptr);
-  if (status != CL_SUCCESS) return status;
   const std::size_t packed = static_cast<std::size_t>(shape.width) * shape.elementSize;
-  for (int y = 0; y < shape.height; ++y)
-    std::memcpy(static_cast<unsigned char*>(dst) + y * packed, all.data() + y * rowBytes, packed);
-  return CL_SUCCESS;
+  const std::size_t rows = static_cast<std::size_t>(shape.height);
+  if (rowBytes == packed)
+    return clEnqueueReadBuffer(queue, plane, CL_TRUE, kPlaneHeaderBytes, packed * rows, dst, 0, nullptr, nullptr);
+  const std::size_t bufferOrigin[3] = {kPlaneHeaderBytes, 0, 0}, hostOrigin[3] = {0, 0, 0};
+  const std::size_t region[3] = {packed, rows, 1};
+  return clEnqueueReadBufferRect(queue, plane, CL_TRUE, bufferOrigin, hostOrigin, region, rowBytes, 0, packed, 0, dst,
+                                 0, nullptr, nullptr);
 }
 
 }  // namespace cmatte

@@ -4,51 +4,17 @@
 //
 // Camera, background and output frames are images (frame_images.h). Every
 // working plane (key K, companion S, mask M, alpha, half and quarter key,
-// the guided-filter planes) is a buffer that starts with a 16-byte header
-// { width, height, row stride in elements, element size }: element size 1
-// holds 8-bit values v read as v / 255, element size 4 holds floats. The
-// header lets one kernel take byte or float planes of any size, as the host
-// passes only the handles; on CPU devices buffer loads are far cheaper than
-// image reads. Rows are padded to a multiple of four elements, so a
-// work-item handles four pixels with one vector load or store.
+// the guided-filter planes) is a buffer with a header (plane.cl.h): it lets
+// one kernel take byte or float planes of any size, as the host passes only
+// the handles, and on CPU devices buffer loads are far cheaper than image reads.
 #include "gpu_runtime/yuv_convention.h"
 
-#define INLINE __attribute__((always_inline)) inline
-#define PLANE_HEADER 16
+#include "plane.cl.h"
+#include "blend.cl.h"
+
 #define TABLE_SIZE 512
 
-__constant sampler_t kNearest = CLK_NORMALIZED_COORDS_FALSE | CLK_ADDRESS_CLAMP_TO_EDGE | CLK_FILTER_NEAREST;
-
 #include "gpu_runtime/i420_chroma_cl.h"
-
-// ---- working planes -------------------------------------------------------
-
-typedef __global uchar* Plane;
-typedef __global const uchar* CPlane;
-
-INLINE int4 header(CPlane p) { return vload4(0, (__global const int*)p); }
-
-INLINE float load1(CPlane p, int4 h, int x, int y) {
-  x = clamp(x, 0, h.x - 1);
-  y = clamp(y, 0, h.y - 1);
-  if (h.w == 1) return p[PLANE_HEADER + y * h.z + x] * (1.0f / 255.0f);
-  return ((__global const float*)(p + PLANE_HEADER))[y * h.z + x];
-}
-
-// Pixels 4t .. 4t+3 of row y (row clamped); t must lie inside the padded row.
-INLINE float4 load4(CPlane p, int4 h, int t, int y) {
-  y = clamp(y, 0, h.y - 1);
-  if (h.w == 1) return convert_float4(vload4(0, p + PLANE_HEADER + y * h.z + 4 * t)) * (1.0f / 255.0f);
-  return vload4(0, (__global const float*)(p + PLANE_HEADER) + y * h.z + 4 * t);
-}
-
-INLINE void store4(Plane p, int4 h, int t, int y, float4 v) {
-  if (y >= h.y || 4 * t >= h.z) return;
-  if (h.w == 1)
-    vstore4(convert_uchar4_sat_rte(v * 255.0f), 0, p + PLANE_HEADER + y * h.z + 4 * t);
-  else
-    vstore4(v, 0, (__global float*)(p + PLANE_HEADER) + y * h.z + 4 * t);
-}
 
 // ---- colour -----------------------------------------------------------------
 
@@ -267,53 +233,11 @@ __kernel void i420_GM_cal_LabB(__read_only image2d_t Y, __read_only image2d_t U,
 
 // ---- blend ------------------------------------------------------------------
 
-// Unit chroma direction (Pb, Pr) of the key colour; zero for no valid key.
-INLINE float2 key_chroma_direction(int keyColor) {
-  if (keyColor == 1 || keyColor == 2) return (float2)(-0.6471f, -0.7624f);  // green
-  if (keyColor == 3) return (float2)(0.9958f, -0.0913f);                    // blue
-  return (float2)(0.0f, 0.0f);
-}
-
-// Removes the part of the camera chroma that points towards the key colour,
-// in proportion to how much of the backdrop shows through (spill on edges).
-INLINE float2 despill(float2 chroma, float alpha, float2 dir) {
-  const float2 c = chroma - 128.0f / 255.0f;
-  const float towards = fmax(dot(c, dir), 0.0f);
-  const float strength = clamp((1.0f - alpha) * 4.0f, 0.0f, 1.0f);
-  return chroma - dir * towards * strength;
-}
-
-INLINE float4 mix4(float4 bg, float4 cam, float4 alpha) { return bg + (cam - bg) * alpha; }
-
-// Blends a 4 x 2 block whose two chroma pairs belong to the 2 x 2 halves;
-// the chroma alpha is the mean of the block half's four alphas.
-INLINE void blend_block(float4* y0, float4* y1, float2* cb, float2* cr, float4 by0, float4 by1, float2 bcb,
-                        float2 bcr, float4 a0, float4 a1, int keyColor) {
-  const float2 dir = key_chroma_direction(keyColor);
-  const float2 ca = (float2)(a0.x + a0.y + a1.x + a1.y, a0.z + a0.w + a1.z + a1.w) * 0.25f;
-  float2 c0 = despill((float2)(cb->x, cr->x), ca.x, dir);
-  float2 c1 = despill((float2)(cb->y, cr->y), ca.y, dir);
-  *y0 = mix4(by0, *y0, a0);
-  *y1 = mix4(by1, *y1, a1);
-  *cb = (float2)(bcb.x + (c0.x - bcb.x) * ca.x, bcb.y + (c1.x - bcb.y) * ca.y);
-  *cr = (float2)(bcr.x + (c0.y - bcr.x) * ca.x, bcr.y + (c1.y - bcr.y) * ca.y);
-}
-
 // Grid (w/4, h/2): one 4 x 2 block per item.
 __kernel void nv12_GM_blendForeAndBack(__read_only image2d_t Y, __read_only image2d_t UV, CPlane S,
                                        __read_only image2d_t bY, __read_only image2d_t bUV, CPlane A8, int keyColor,
                                        __write_only image2d_t oY, __write_only image2d_t oUV) {
-  const int x = get_global_id(0), row = get_global_id(1);
-  const int4 ha = header(A8);
-  float4 y0 = read_imagef(Y, kNearest, (int2)(x, 2 * row)), y1 = read_imagef(Y, kNearest, (int2)(x, 2 * row + 1));
-  const float4 uv = read_imagef(UV, kNearest, (int2)(x, row)), buv = read_imagef(bUV, kNearest, (int2)(x, row));
-  float2 cb = uv.s02, cr = uv.s13;
-  blend_block(&y0, &y1, &cb, &cr, read_imagef(bY, kNearest, (int2)(x, 2 * row)),
-              read_imagef(bY, kNearest, (int2)(x, 2 * row + 1)), buv.s02, buv.s13, load4(A8, ha, x, 2 * row),
-              load4(A8, ha, x, 2 * row + 1), keyColor);
-  write_imagef(oY, (int2)(x, 2 * row), y0);
-  write_imagef(oY, (int2)(x, 2 * row + 1), y1);
-  write_imagef(oUV, (int2)(x, row), (float4)(cb.x, cr.x, cb.y, cr.y));
+  blend_nv12_block(Y, UV, bY, bUV, A8, keyColor, oY, oUV, get_global_id(0), get_global_id(1));
 }
 
 // Frame grid (w/4, h): items of the upper half blend one 4 x 2 block each.
@@ -339,19 +263,7 @@ __kernel void i420_GM_blendForeAndBack(__read_only image2d_t Y, __read_only imag
 // a pixel pair takes the mean alpha of the pair.
 __kernel void yuy2_GM_blendForeAndBack(__read_only image2d_t src, CPlane S, __read_only image2d_t bg, CPlane A8,
                                        int keyColor, __write_only image2d_t out) {
-  const int x = get_global_id(0), y = get_global_id(1);
-  const float4 a = load4(A8, header(A8), x, y);
-  const float2 dir = key_chroma_direction(keyColor);
-  for (int i = 0; i < 2; ++i) {
-    const float4 c = read_imagef(src, kNearest, (int2)(2 * x + i, y));
-    const float4 b = read_imagef(bg, kNearest, (int2)(2 * x + i, y));
-    const float2 pa = i == 0 ? a.s01 : a.s23;
-    const float ca = (pa.x + pa.y) * 0.5f;
-    const float2 chroma = despill(c.s13, ca, dir);
-    const float4 o = (float4)(b.x + (c.x - b.x) * pa.x, b.y + (chroma.x - b.y) * ca, b.z + (c.z - b.z) * pa.y,
-                              b.w + (chroma.y - b.w) * ca);
-    write_imagef(out, (int2)(2 * x + i, y), o);
-  }
+  blend_yuy2_pixels(src, bg, A8, keyColor, out, get_global_id(0), get_global_id(1));
 }
 
 // ---- histogram ----------------------------------------------------------------
@@ -499,15 +411,6 @@ __kernel void nv12_GM_thres_segment_LabA(CPlane K, CPlane S, Plane M, float thre
 }
 
 // ---- yuv to rgb (RGBA 8-bit images, one texel per pixel) ----------------------
-
-INLINE float4 rgb_of(float y, float cb, float cr) {
-  const float yn = (y * 255.0f - YUVC_Y_OFFSET) * (1.0f / YUVC_Y_RANGE);
-  const float pb = (cb * 255.0f - YUVC_C_OFFSET) * (1.0f / YUVC_C_RANGE);
-  const float pr = (cr * 255.0f - YUVC_C_OFFSET) * (1.0f / YUVC_C_RANGE);
-  return (float4)(clamp((float3)(yn + YUVC_R_PR * pr, yn + YUVC_G_PB * pb + YUVC_G_PR * pr, yn + YUVC_B_PB * pb),
-                        0.0f, 1.0f),
-                  1.0f);
-}
 
 // Frame grid (w/4, h): four RGBA pixels per item.
 __kernel void nv12_GM_yuv2rgb(__read_only image2d_t Y, __read_only image2d_t UV, __write_only image2d_t rgb) {

@@ -7,6 +7,7 @@
 #include "cmatte/ColorMatting.h"
 #include "key_scene.h"
 #include "keyer_run.h"
+#include "ver1_cm.h"
 #include "ver2_cm.h"
 
 using testframes::Frame;
@@ -39,18 +40,20 @@ TEST(ColorMattingVersions, VersionTwoIsReadyAndReportsTheLibraryVersion) {
   EXPECT_FLOAT_EQ(keyer_of(cm)->coff_thres(), 1.0f);
 }
 
-TEST(ColorMattingVersions, OtherVersionsAreNotReadyUntilTheirKeyerExists) {
+TEST(ColorMattingVersions, EveryOtherVersionRunsTheVersionOneKeyer) {
   for (int version : {1, 5, -3}) {
-    testing::internal::CaptureStdout();
     ColorMatting cm(version, 0);
-    const std::string printed = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(cm.ready, 0u);
+    EXPECT_EQ(cm.ready, 1u);
     EXPECT_EQ(cm.getVersion(), 2000);
-    EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1) << printed;
-    // Ignores everything and touches no buffer.
-    Frame cam = testframes::blank_frame(Layout::kNV12, 8, 2, 100), out = testframes::blank_frame(Layout::kNV12, 8, 2, 7);
-    cm.setParams_KeyColor(2);
-    cm.setParams_v1_Cal_Similar(count_call);
+    const auto* v1 = dynamic_cast<ver1_cm*>(cm.alg);
+    ASSERT_NE(v1, nullptr) << version;
+    EXPECT_EQ(v1->key_color(), 2);
+    EXPECT_FLOAT_EQ(v1->similar(), 0.4f);
+    EXPECT_FLOAT_EQ(v1->smooth(), 10.0f);
+    // I420 is not keyed by this version: the output stays as it was.
+    Frame cam = testframes::blank_frame(Layout::kI420, 8, 2, 100),
+          out = testframes::blank_frame(Layout::kI420, 8, 2, 7);
+    cm.setParams_v2_coff_thres(0.5f);
     key_frame(cm, cam, cam, out);
     EXPECT_EQ(out.planes[0], std::vector<std::uint8_t>(16, 7));
   }
@@ -71,20 +74,23 @@ TEST(ColorMattingVersions, SwitchToTheSameVersionKeepsEverything) {
 TEST(ColorMattingVersions, SwitchingAwayAndBackStartsFromDefaults) {
   ColorMatting cm(2, 0);
   cm.setParams_KeyColor(3);
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(cm.switchAlgVersion(1, 5), -1);  // not part of this build yet
-  testing::internal::GetCapturedStdout();
-  EXPECT_EQ(cm.ready, 0u);
+  EXPECT_EQ(cm.switchAlgVersion(1, 5), 0);
+  EXPECT_EQ(cm.ready, 1u);
   EXPECT_EQ(cm.gpuPriority, 5);
+  ASSERT_NE(dynamic_cast<ver1_cm*>(cm.alg), nullptr);
+  EXPECT_EQ(dynamic_cast<ver1_cm*>(cm.alg)->key_color(), 2);
   EXPECT_EQ(cm.switchAlgVersion(2, 0), 0);
   EXPECT_EQ(cm.ready, 1u);
   EXPECT_EQ(keyer_of(cm)->key_color(), 0);
+  // Version 5 is the version-1 keyer, but 5 != 1: switching replaces it.
+  ColorMatting five(5, 0);
+  const base_cm* before = five.alg;
+  EXPECT_EQ(five.switchAlgVersion(1, 0), 0);
+  EXPECT_NE(five.alg, before);
   // Repeated replacement releases each keyer's OpenCL objects (checked by the
   // sanitizer build) and keeps working.
   for (int i = 0; i < 10; ++i) {
-    testing::internal::CaptureStdout();
-    cm.switchAlgVersion(1, 0);
-    testing::internal::GetCapturedStdout();
+    ASSERT_EQ(cm.switchAlgVersion(1, 0), 0);
     ASSERT_EQ(cm.switchAlgVersion(2, 0), 0);
   }
 }
@@ -107,30 +113,36 @@ TEST(ColorMattingSetters, VersionOneSettersDoNothingOnVersionTwo) {
 }
 
 TEST(ColorMattingFrames, BadFramesPrintOneLineAndTouchNothing) {
-  ColorMatting cm(2, 0);
-  cm.setParams_KeyColor(2);
-  std::vector<std::uint8_t> in(64 * 64 * 2, 90), out(64 * 64 * 2, 7);
-  const std::vector<std::uint8_t> untouched = out;
-  struct Bad {
-    int w, h;
-    bool nullPlane;
-  };
-  for (Bad b : {Bad{6, 4, false}, Bad{0, 4, false}, Bad{8, 3, false}, Bad{8, 0, false}, Bad{-4, 2, false},
-                Bad{8, 4, true}}) {
-    const unsigned char* src = b.nullPlane ? nullptr : in.data();
-    for (int layout = 0; layout < 3; ++layout) {
-      testing::internal::CaptureStdout();
-      if (layout == 0)
-        cm.exec_ColorMatting_NV12(b.w, b.h, src, in.data(), in.data(), in.data(), out.data(), out.data() + 1024);
-      else if (layout == 1)
-        cm.exec_ColorMatting_YUY2(b.w, b.h, src, in.data(), out.data());
-      else
-        cm.exec_ColorMatting_I420(b.w, b.h, src, in.data(), in.data(), in.data(), in.data(), in.data(), out.data(),
-                                  out.data() + 1024, out.data() + 2048);
-      const std::string printed = testing::internal::GetCapturedStdout();
-      EXPECT_EQ(printed.rfind("Error @", 0), 0u) << printed;
-      EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1) << printed;
-      EXPECT_EQ(out, untouched);
+  for (int version : {2, 1}) {
+    ColorMatting cm(version, 0);
+    cm.setParams_KeyColor(2);
+    std::vector<std::uint8_t> in(64 * 64 * 2, 90), out(64 * 64 * 2, 7);
+    const std::vector<std::uint8_t> untouched = out;
+    struct Bad {
+      int w, h;
+      bool nullPlane;
+    };
+    for (Bad b :
+         {Bad{6, 4, false}, Bad{0, 4, false}, Bad{8, 3, false}, Bad{8, 0, false}, Bad{-4, 2, false}, Bad{8, 4, true}}) {
+      const unsigned char* src = b.nullPlane ? nullptr : in.data();
+      for (int layout = 0; layout < 3; ++layout) {
+        testing::internal::CaptureStdout();
+        if (layout == 0)
+          cm.exec_ColorMatting_NV12(b.w, b.h, src, in.data(), in.data(), in.data(), out.data(), out.data() + 1024);
+        else if (layout == 1)
+          cm.exec_ColorMatting_YUY2(b.w, b.h, src, in.data(), out.data());
+        else
+          cm.exec_ColorMatting_I420(b.w, b.h, src, in.data(), in.data(), in.data(), in.data(), in.data(), out.data(),
+                                    out.data() + 1024, out.data() + 2048);
+        const std::string printed = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(out, untouched);
+        if (version == 1 && layout == 2) {  // I420 is ignored by version 1
+          EXPECT_EQ(printed, "");
+          continue;
+        }
+        EXPECT_EQ(printed.rfind("Error @", 0), 0u) << printed;
+        EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1) << printed;
+      }
     }
   }
 }
@@ -142,7 +154,8 @@ TEST(ColorMattingFrames, ObjectsOfDifferentSizesRunInAlternation) {
   for (ColorMatting* cm : {&a, &b, &alone}) cm->setParams_KeyColor(2);
   auto run = [](ColorMatting& cm, const testframes::KeyScene& s) {
     Frame out = testframes::blank_frame(Layout::kNV12, s.camera.w, s.camera.h, 0);
-    key_frame(cm, testframes::to_frame(s.camera, Layout::kNV12), testframes::to_frame(s.background, Layout::kNV12), out);
+    key_frame(cm, testframes::to_frame(s.camera, Layout::kNV12), testframes::to_frame(s.background, Layout::kNV12),
+              out);
     return out;
   };
   const Frame expected = run(alone, large);

@@ -1,4 +1,4 @@
-// Keying synthetic scenes with known ground truth through the version-2 keyer.
+// Keying synthetic scenes with known ground truth through both keyers.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -30,10 +30,12 @@ struct Case {
   Backdrop backdrop;
   int keyColor;
   Layout layout;
+  int version = 2;
 };
 
 std::string name_of(const Case& c) {
-  return std::string(c.backdrop == Backdrop::kGreen ? "green_" : "blue_") + testframes::layout_name(c.layout);
+  return std::string(c.version == 1 ? "v1_" : "") + (c.backdrop == Backdrop::kGreen ? "green_" : "blue_") +
+         testframes::layout_name(c.layout);
 }
 
 // Luma of pixel (x, y) of any layout.
@@ -52,10 +54,13 @@ TEST_P(Keying, BackdropTakesTheBackgroundAndTheSubjectStays) {
   const Frame truth = testframes::to_frame(scene.truth, c.layout);
   Frame out = testframes::blank_frame(c.layout, kW, kH, 0);
 
-  ColorMatting cm(2, 0);
+  ColorMatting cm(c.version, 0);
   ASSERT_EQ(cm.ready, 1u);
   cm.setParams_KeyColor(c.keyColor);
+  testing::internal::CaptureStdout();
   for (int i = 0; i < 3; ++i) key_frame(cm, cam, bg, out);
+  const std::string printed = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(printed.find("Error"), std::string::npos) << printed;
 
   const std::vector<Region> regions = testframes::classify(scene, 6);
   int backdropBad = 0, subjectBad = 0, backdropCount = 0, subjectCount = 0;
@@ -79,14 +84,14 @@ TEST_P(Keying, BackdropTakesTheBackgroundAndTheSubjectStays) {
   EXPECT_GT(p, kPsnrFloor) << name_of(c);
 }
 
-INSTANTIATE_TEST_SUITE_P(Scenes, Keying,
-                         ::testing::Values(Case{Backdrop::kGreen, 2, Layout::kNV12},
-                                           Case{Backdrop::kGreen, 2, Layout::kI420},
-                                           Case{Backdrop::kGreen, 2, Layout::kYUY2},
-                                           Case{Backdrop::kBlue, 3, Layout::kNV12},
-                                           Case{Backdrop::kBlue, 3, Layout::kI420},
-                                           Case{Backdrop::kBlue, 3, Layout::kYUY2}),
-                         [](const auto& info) { return name_of(info.param); });
+INSTANTIATE_TEST_SUITE_P(
+    Scenes, Keying,
+    ::testing::Values(Case{Backdrop::kGreen, 2, Layout::kNV12}, Case{Backdrop::kGreen, 2, Layout::kI420},
+                      Case{Backdrop::kGreen, 2, Layout::kYUY2}, Case{Backdrop::kBlue, 3, Layout::kNV12},
+                      Case{Backdrop::kBlue, 3, Layout::kI420}, Case{Backdrop::kBlue, 3, Layout::kYUY2},
+                      Case{Backdrop::kGreen, 2, Layout::kNV12, 1}, Case{Backdrop::kGreen, 2, Layout::kYUY2, 1},
+                      Case{Backdrop::kBlue, 3, Layout::kNV12, 1}, Case{Backdrop::kBlue, 3, Layout::kYUY2, 1}),
+    [](const auto& info) { return name_of(info.param); });
 
 Frame key_once(ColorMatting& cm, const testframes::KeyScene& s, Layout layout) {
   Frame out = testframes::blank_frame(layout, s.camera.w, s.camera.h, 0);
@@ -141,13 +146,15 @@ TEST(KeyHistogram, GpuHistogramEqualsTheKeyImageCounted) {
     // Count the histogram's source as read back: K, or its 2:1 or 4:1 reduction.
     const cmatte::HistogramTier tier = cmatte::histogram_tier(w, h);
     const ver2_cm::WorkingSet& work = keyer.nv12_set().work;
-    const int f = tier.source == cmatte::HistogramTier::kKey ? 1 : tier.source == cmatte::HistogramTier::kHalfKey ? 2 : 4;
+    const int f = tier.source == cmatte::HistogramTier::kKey       ? 1
+                  : tier.source == cmatte::HistogramTier::kHalfKey ? 2
+                                                                   : 4;
     const cl_mem source = f == 1 ? work.K : f == 2 ? work.half : work.quarter;
     const int sw = (w + f - 1) / f, sh = (h + f - 1) / f;
     std::vector<std::uint8_t> k(static_cast<std::size_t>(w) * h), src(static_cast<std::size_t>(sw) * sh);
-    ASSERT_EQ(cmatte::read_working_plane(keyer.queue(), work.K, cmatte::plane_shape(w, h, cmatte::Element::kByte),
-                                         k.data()),
-              CL_SUCCESS);
+    ASSERT_EQ(
+        cmatte::read_working_plane(keyer.queue(), work.K, cmatte::plane_shape(w, h, cmatte::Element::kByte), k.data()),
+        CL_SUCCESS);
     ASSERT_EQ(cmatte::read_working_plane(keyer.queue(), source, cmatte::plane_shape(sw, sh, cmatte::Element::kByte),
                                          src.data()),
               CL_SUCCESS);

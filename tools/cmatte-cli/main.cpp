@@ -10,8 +10,10 @@
 // one-frame file is a still background). The library's diagnostics and the
 // progress line (frames and frames per second) go to standard error. A file
 // output is written under a temporary name and renamed only when every frame
-// was complete. --key defaults to green (code 2); --version to 2 (--similar
-// and --calibrate are for the version-1 keyer).
+// was complete. --key defaults to green (code 2); --version to 2. --similar
+// and --calibrate are for the version-1 keyer (any version but 2): the
+// calibration runs on the first frame and its result is printed as
+// "cmatte-cli: calibrated similarity S" on standard error.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -57,11 +59,16 @@ bool to_float(const std::string& text, float& v) {
 
 bool to_key(const std::string& text, int& key) {
   long v = 0;
-  if (text == "green") key = 2;
-  else if (text == "blue") key = 3;
-  else if (text == "digital-green") key = 1;
-  else if (to_long(text, v)) key = static_cast<int>(v);
-  else return false;
+  if (text == "green")
+    key = 2;
+  else if (text == "blue")
+    key = 3;
+  else if (text == "digital-green")
+    key = 1;
+  else if (to_long(text, v))
+    key = static_cast<int>(v);
+  else
+    return false;
   return true;
 }
 
@@ -106,7 +113,8 @@ int parse(int argc, char** argv, Options& o) {
       return fail("unknown option " + arg);
     }
   }
-  if (o.format != "nv12" && o.format != "i420" && o.format != "yuy2") return fail("--format must be nv12, i420 or yuy2");
+  if (o.format != "nv12" && o.format != "i420" && o.format != "yuy2")
+    return fail("--format must be nv12, i420 or yuy2");
   if (o.width < 4 || o.width % 4 != 0 || o.height < 2 || o.height % 2 != 0)
     return fail("--size: the width must be a multiple of 4 and the height a multiple of 2");
   if (o.width > kMaxSide || o.height > kMaxSide) return fail("--size: at most 16384 pixels a side");
@@ -148,6 +156,8 @@ int read_frame(std::FILE* f, FrameBuffer& frame) {
   return got == 0 && !std::ferror(f) ? 0 : -1;
 }
 
+void report_calibration(float similar) { std::fprintf(stderr, "cmatte-cli: calibrated similarity %.4f\n", similar); }
+
 int run(const Options& o, int frameFd) {
   std::FILE* cam = o.camera == "-" ? stdin : std::fopen(o.camera.c_str(), "rb");
   if (!cam) return std::fprintf(stderr, "cmatte-cli: cannot open %s\n", o.camera.c_str()), 1;
@@ -164,7 +174,9 @@ int run(const Options& o, int frameFd) {
   cm.setParams_KeyColor(o.key);
   cm.setParams_v2_coff_thres(o.coff);
   if (o.similar >= 0) cm.setParams_v1_Similar(o.similar);
-  if (o.calibrate) cm.setParams_v1_Cal_Similar(nullptr);
+  if (o.calibrate) cm.setParams_v1_Cal_Similar(report_calibration);
+  if (o.version == 2 && (o.calibrate || o.similar >= 0))
+    std::fprintf(stderr, "cmatte-cli: --similar and --calibrate apply to the version-1 keyer only\n");
 
   frametool::FrameOutput out("cmatte-cli", o.output, frameFd);
   if (!out.ok()) return 1;
