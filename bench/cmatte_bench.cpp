@@ -1,4 +1,4 @@
-// cmatte's version-2 keyer against ffmpeg's chromakey + overlay.
+// cmatte's keyers against ffmpeg's chromakey + overlay, and against each other.
 //   cmatte_bench [--quick] [--quality-only | --speed-only]
 // Quality: the synthetic green and blue scenes at 1920 x 1080 NV12 (the
 // test scenes: textured subject, soft rim, hair strands, uneven backdrop,
@@ -8,17 +8,25 @@
 // colour of the camera frame as its key colour and the best of the sweep
 // similarity {0.02 0.03 0.05 0.08 0.12 0.16 0.20 0.25} x blend {0 0.02 0.05 0.1 0.2}
 // (best PSNR; its edge MAE is printed for that setting). Ours runs with key
-// code 2 (green) or 3 (blue) and nothing else tuned.
-// Speed: NV12, YUY2, I420 at 720p, 1080p, 2160p. Ours times whole exec calls
-// (uploads, kernels, read-back) after warm-up; ffmpeg's rate is taken
-// between a one-frame run and a long run so its start-up does not count.
+// code 2 (green) or 3 (blue) and nothing else tuned: version 2, version 1 at
+// its default similarity, and version 1 after calibrating its similarity on
+// a first pass of the same frame.
+// Speed: NV12, YUY2, I420 at 720p, 1080p, 2160p (version 1 keys NV12 and
+// YUY2 only). Ours times whole exec calls (uploads, kernels, read-back) after
+// warm-up; ffmpeg's rate is taken between a one-frame run and a long run so
+// its start-up does not count. Calibration: the wall time of the 1080p frame
+// call that runs version 1's calibration, less the median plain frame.
 // Runs alternate; medians of three.
+// The library prints its diagnostics on standard output; the bench moves
+// them to standard error so that standard output holds only the result rows.
 #include <algorithm>
+#include <cstdarg>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -89,6 +97,75 @@ double edge_mae(const Frame& out, const Frame& truth, const std::vector<testfram
   return n ? sum / static_cast<double>(n) : 0;
 }
 
+std::FILE* rows = stdout;  // the result rows; the library's output goes elsewhere
+
+__attribute__((format(printf, 1, 2))) void row(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::vfprintf(rows, format, args);
+  va_end(args);
+  std::fflush(rows);
+}
+
+float calibratedSimilar = 0;
+void on_calibrated(float similar) { calibratedSimilar = similar; }
+
+// One keyer set-up the rows measure.
+struct Keyer {
+  const char* name;
+  int version;
+  bool calibrate;  // version 1: calibrate the similarity on the first frame keyed
+};
+const Keyer kV2{"v2", 2, false}, kV1{"v1", 1, false}, kV1Calibrated{"v1 calibrated", 1, true};
+
+std::unique_ptr<ColorMatting> make_keyer(const Keyer& k, int keyCode) {
+  auto cm = std::make_unique<ColorMatting>(k.version, 0);
+  cm->setParams_KeyColor(keyCode);
+  if (k.calibrate) cm->setParams_v1_Cal_Similar(on_calibrated);
+  return cm;
+}
+
+// The composite after three frames: version 2's threshold has steadied by
+// then, and a calibration on the first frame is in use from the second.
+Frame key_still(const Keyer& k, int keyCode, const Frame& cam, const Frame& bg) {
+  const auto cm = make_keyer(k, keyCode);
+  Frame out = testframes::blank_frame(cam.layout, cam.w, cam.h, 0);
+  for (int i = 0; i < 3; ++i) key_frame(*cm, cam, bg, out);
+  return out;
+}
+
+struct PeerResult {
+  double psnr = -1, mae = 0, similarity = 0, blend = 0;
+};
+
+// ffmpeg's best composite over the sweep.
+PeerResult ffmpeg_best(const std::string& dir, const testframes::KeyScene& s, const Frame& cam, const Frame& bg,
+                       const Frame& truth, const std::vector<testframes::Region>& regions) {
+  testframes::Rgb key{0, 0, 0};
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < regions.size(); ++i)
+    if (regions[i] == testframes::Region::kBackdrop) {
+      key = {key.r + s.camera.px[i].r, key.g + s.camera.px[i].g, key.b + s.camera.px[i].b};
+      ++n;
+    }
+  key = {key.r / n, key.g / n, key.b / n};
+  write_raw(dir + "/cam.yuv", cam);
+  write_raw(dir + "/bg.yuv", bg);
+  PeerResult best;
+  Frame peer = testframes::blank_frame(Layout::kNV12, cam.w, cam.h, 0);
+  for (double sim : {0.02, 0.03, 0.05, 0.08, 0.12, 0.16, 0.20, 0.25})
+    for (double blend : {0.0, 0.02, 0.05, 0.1, 0.2}) {
+      if (!run(ffmpeg_command(dir + "/cam.yuv", dir + "/bg.yuv", Layout::kNV12, cam.w, cam.h, hex_colour(key), sim,
+                              blend, 1, false) +
+               " -y " + dir + "/peer.yuv") ||
+          !read_raw(dir + "/peer.yuv", peer))
+        continue;
+      const double p = testframes::psnr(peer, truth);
+      if (p > best.psnr) best = {p, edge_mae(peer, truth, regions), sim, blend};
+    }
+  return best;
+}
+
 void quality(const std::string& dir) {
   const int w = 1920, h = 1080;
   for (Backdrop b : {Backdrop::kGreen, Backdrop::kBlue}) {
@@ -96,46 +173,20 @@ void quality(const std::string& dir) {
     const Frame cam = testframes::to_frame(s.camera, Layout::kNV12), bg = testframes::to_frame(s.background, Layout::kNV12);
     const Frame truth = testframes::to_frame(s.truth, Layout::kNV12);
     const auto regions = testframes::classify(s, 6);
-
-    ColorMatting cm(2, 0);
-    cm.setParams_KeyColor(b == Backdrop::kGreen ? 2 : 3);
-    Frame ours = testframes::blank_frame(Layout::kNV12, w, h, 0);
-    for (int i = 0; i < 3; ++i) key_frame(cm, cam, bg, ours);
-
-    testframes::Rgb key{0, 0, 0};
-    std::size_t n = 0;
-    for (std::size_t i = 0; i < regions.size(); ++i)
-      if (regions[i] == testframes::Region::kBackdrop) {
-        key = {key.r + s.camera.px[i].r, key.g + s.camera.px[i].g, key.b + s.camera.px[i].b};
-        ++n;
-      }
-    key = {key.r / n, key.g / n, key.b / n};
-    write_raw(dir + "/cam.yuv", cam);
-    write_raw(dir + "/bg.yuv", bg);
-    double bestPsnr = -1, bestMae = 0, bestSim = 0, bestBlend = 0;
-    Frame peer = testframes::blank_frame(Layout::kNV12, w, h, 0);
-    for (double sim : {0.02, 0.03, 0.05, 0.08, 0.12, 0.16, 0.20, 0.25})
-      for (double blend : {0.0, 0.02, 0.05, 0.1, 0.2}) {
-        if (!run(ffmpeg_command(dir + "/cam.yuv", dir + "/bg.yuv", Layout::kNV12, w, h, hex_colour(key), sim, blend, 1,
-                                false) +
-                 " -y " + dir + "/peer.yuv") ||
-            !read_raw(dir + "/peer.yuv", peer))
-          continue;
-        const double p = testframes::psnr(peer, truth);
-        if (p > bestPsnr) {
-          bestPsnr = p;
-          bestMae = edge_mae(peer, truth, regions);
-          bestSim = sim;
-          bestBlend = blend;
-        }
-      }
+    const PeerResult peer = ffmpeg_best(dir, s, cam, bg, truth, regions);
     const char* name = b == Backdrop::kGreen ? "green" : "blue";
-    const double oursPsnr = testframes::psnr(ours, truth), oursMae = edge_mae(ours, truth, regions);
-    std::printf("quality %s 1080p NV12 PSNR: ours %.2f dB, peer %.2f dB, ratio %.2f (ffmpeg similarity %.2f blend %.2f)\n",
-                name, oursPsnr, bestPsnr, oursPsnr / bestPsnr, bestSim, bestBlend);
-    std::printf("quality %s 1080p NV12 edge-band luma MAE: ours %.2f codes, peer %.2f codes, ratio %.2f\n", name,
-                oursMae, bestMae, bestMae / std::max(oursMae, 1e-9));
-    std::fflush(stdout);
+    for (const Keyer& k : {kV2, kV1, kV1Calibrated}) {
+      calibratedSimilar = 0;
+      const Frame ours = key_still(k, b == Backdrop::kGreen ? 2 : 3, cam, bg);
+      const double oursPsnr = testframes::psnr(ours, truth), oursMae = edge_mae(ours, truth, regions);
+      char note[64] = "";
+      if (k.calibrate) std::snprintf(note, sizeof note, "similarity %.3f; ", calibratedSimilar);
+      row("quality %s %s 1080p NV12 PSNR: ours %.2f dB, peer %.2f dB, ratio %.2f (%sffmpeg similarity %.2f blend "
+          "%.2f)\n",
+          k.name, name, oursPsnr, peer.psnr, oursPsnr / peer.psnr, note, peer.similarity, peer.blend);
+      row("quality %s %s 1080p NV12 edge-band luma MAE: ours %.2f codes, peer %.2f codes, ratio %.2f\n", k.name, name,
+          oursMae, peer.mae, peer.mae / std::max(oursMae, 1e-9));
+    }
   }
 }
 
@@ -172,18 +223,57 @@ void speed(const std::string& dir, bool quick) {
       const Frame cam = testframes::to_frame(scene.camera, l), bg = testframes::to_frame(scene.background, l);
       write_raw(dir + "/cam.yuv", cam);
       write_raw(dir + "/bg.yuv", bg);
-      ColorMatting cm(2, 0);
-      cm.setParams_KeyColor(2);
-      std::vector<double> ours, peer;
+      // Version 1 keys NV12 and YUY2 only.
+      std::vector<Keyer> keyers{kV2};
+      if (l != Layout::kI420) keyers.push_back(kV1);
+      std::vector<std::unique_ptr<ColorMatting>> objects;
+      for (const Keyer& k : keyers) objects.push_back(make_keyer(k, 2));
+      std::vector<std::vector<double>> ours(keyers.size());
+      std::vector<double> peer;
       for (int r = 0; r < repeats; ++r) {
-        ours.push_back(ours_fps(cm, cam, bg, s.frames));
+        for (std::size_t i = 0; i < keyers.size(); ++i)
+          ours[i].push_back(ours_fps(*objects[i], cam, bg, s.frames * (keyers[i].version == 1 ? 3 : 1)));
         peer.push_back(ffmpeg_fps(dir, l, s.w, s.h, s.frames));
       }
-      const double o = median(ours), p = median(peer);
-      std::printf("speed %s %s: ours %.1f frames/s, peer %.1f frames/s, ratio %.2f\n", s.name,
-                  testframes::layout_name(l), o, p, o / p);
-      std::fflush(stdout);
+      const char* layout = testframes::layout_name(l);
+      const double p = median(peer);
+      std::vector<double> fps;
+      for (std::size_t i = 0; i < keyers.size(); ++i) {
+        fps.push_back(median(ours[i]));
+        row("speed %s %s %s: ours %.1f frames/s, peer %.1f frames/s, ratio %.2f\n", keyers[i].name, s.name, layout,
+            fps[i], p, fps[i] / p);
+      }
+      if (fps.size() == 2)
+        row("speed v1 vs v2 %s %s: ours(v1) %.1f frames/s, peer(v2) %.1f frames/s, ratio %.2f\n", s.name, layout,
+            fps[1], fps[0], fps[1] / fps[0]);
     }
+  }
+}
+
+double time_frame(ColorMatting& cm, const Frame& cam, const Frame& bg, Frame& out) {
+  const auto t = std::chrono::steady_clock::now();
+  key_frame(cm, cam, bg, out);
+  return seconds_since(t);
+}
+
+// The frame call that calibrates, less a plain frame, on a warmed-up object.
+void calibration(bool quick) {
+  const int w = 1920, h = 1080, repeats = quick ? 1 : 3;
+  const testframes::KeyScene scene = testframes::make_key_scene(w, h, Backdrop::kGreen, 5);
+  for (Layout l : {Layout::kNV12, Layout::kYUY2}) {
+    const Frame cam = testframes::to_frame(scene.camera, l), bg = testframes::to_frame(scene.background, l);
+    Frame out = testframes::blank_frame(l, w, h, 0);
+    const auto cm = make_keyer(kV1, 2);
+    key_frame(*cm, cam, bg, out);
+    std::vector<double> plain, call;
+    for (int r = 0; r < repeats; ++r) {
+      for (int i = 0; i < 3; ++i) plain.push_back(time_frame(*cm, cam, bg, out));
+      cm->setParams_v1_Cal_Similar(on_calibrated);
+      call.push_back(time_frame(*cm, cam, bg, out));
+    }
+    const double c = median(call), own = c - median(plain);
+    row("calibration 1080p %s: ours %.2f s, goal 2.0 s, ratio %.2f (frame call %.2f s, similarity %.3f)\n",
+        testframes::layout_name(l), own, own / 2.0, c, calibratedSimilar);
   }
 }
 
@@ -201,11 +291,16 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
+  rows = fdopen(dup(STDOUT_FILENO), "w");
+  if (!rows || dup2(STDERR_FILENO, STDOUT_FILENO) < 0) return 1;
   char dirTemplate[] = "/tmp/cmatte_bench.XXXXXX";
   const char* dir = mkdtemp(dirTemplate);
   if (!dir) return 1;
   if (doQuality) quality(dir);
-  if (doSpeed) speed(dir, quick);
+  if (doSpeed) {
+    speed(dir, quick);
+    calibration(quick);
+  }
   run(std::string("rm -rf ") + dir);
   return 0;
 }
