@@ -19,18 +19,18 @@
 // Runs alternate; medians of three.
 // The library prints its diagnostics on standard output; the bench moves
 // them to standard error so that standard output holds only the result rows.
+#include <unistd.h>
+
 #include <algorithm>
-#include <cstdarg>
 #include <chrono>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "key_scene.h"
 #include "keyer_run.h"
@@ -54,7 +54,8 @@ bool run(const std::string& command) { return std::system((command + " >/dev/nul
 
 void write_raw(const std::string& path, const Frame& f) {
   std::ofstream out(path, std::ios::binary);
-  for (const auto& p : f.planes) out.write(reinterpret_cast<const char*>(p.data()), static_cast<std::streamsize>(p.size()));
+  for (const auto& p : f.planes)
+    out.write(reinterpret_cast<const char*>(p.data()), static_cast<std::streamsize>(p.size()));
 }
 
 bool read_raw(const std::string& path, Frame& f) {
@@ -170,7 +171,8 @@ void quality(const std::string& dir) {
   const int w = 1920, h = 1080;
   for (Backdrop b : {Backdrop::kGreen, Backdrop::kBlue}) {
     const testframes::KeyScene s = testframes::make_key_scene(w, h, b, 17);
-    const Frame cam = testframes::to_frame(s.camera, Layout::kNV12), bg = testframes::to_frame(s.background, Layout::kNV12);
+    const Frame cam = testframes::to_frame(s.camera, Layout::kNV12),
+                bg = testframes::to_frame(s.background, Layout::kNV12);
     const Frame truth = testframes::to_frame(s.truth, Layout::kNV12);
     const auto regions = testframes::classify(s, 6);
     const PeerResult peer = ffmpeg_best(dir, s, cam, bg, truth, regions);
@@ -193,7 +195,8 @@ void quality(const std::string& dir) {
 double ffmpeg_fps(const std::string& dir, Layout l, int w, int h, int frames) {
   auto timed = [&](int count) {
     const auto t = std::chrono::steady_clock::now();
-    run(ffmpeg_command(dir + "/cam.yuv", dir + "/bg.yuv", l, w, h, "0x1AB847", 0.12, 0.05, count, true) + " -y /dev/null");
+    run(ffmpeg_command(dir + "/cam.yuv", dir + "/bg.yuv", l, w, h, "0x1AB847", 0.12, 0.05, count, true) +
+        " -y /dev/null");
     return seconds_since(t);
   };
   const double one = timed(1), many = timed(frames + 1);
@@ -213,9 +216,9 @@ void speed(const std::string& dir, bool quick) {
     const char* name;
     int w, h, frames;
   };
-  const std::vector<Size> sizes = quick ? std::vector<Size>{{"1080p", 1920, 1080, 10}}
-                                        : std::vector<Size>{{"720p", 1280, 720, 40}, {"1080p", 1920, 1080, 24},
-                                                            {"2160p", 3840, 2160, 8}};
+  const std::vector<Size> sizes =
+      quick ? std::vector<Size>{{"1080p", 1920, 1080, 10}}
+            : std::vector<Size>{{"720p", 1280, 720, 40}, {"1080p", 1920, 1080, 24}, {"2160p", 3840, 2160, 8}};
   const int repeats = quick ? 1 : 3;
   for (const Size& s : sizes) {
     const testframes::KeyScene scene = testframes::make_key_scene(s.w, s.h, Backdrop::kGreen, 5);
@@ -283,9 +286,12 @@ int main(int argc, char** argv) {
   bool quick = false, doQuality = true, doSpeed = true;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
-    if (a == "--quick") quick = true;
-    else if (a == "--quality-only") doSpeed = false;
-    else if (a == "--speed-only") doQuality = false;
+    if (a == "--quick")
+      quick = true;
+    else if (a == "--quality-only")
+      doSpeed = false;
+    else if (a == "--speed-only")
+      doQuality = false;
     else {
       std::fprintf(stderr, "usage: cmatte_bench [--quick] [--quality-only | --speed-only]\n");
       return 2;
