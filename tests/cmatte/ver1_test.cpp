@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "gpu_runtime/frame_images.h"
@@ -273,6 +274,21 @@ TEST(Ver1Frames, LayoutsAlternateAtOneSize) {
       EXPECT_EQ(printed.find("Error"), std::string::npos) << printed;
       EXPECT_GT(testframes::psnr(out, testframes::to_frame(scene.truth, layout)), 30.0);
     }
+}
+
+// Key and matte run on (w/4, h), the blend on (w/4, h/2); the work-group
+// sizes chosen for them stay cached across a size change.
+TEST(Ver1Frames, LaunchGridsAndTheirCachedGroupSizes) {
+  ColorMatting cm(1, 0);
+  const gpurt::LocalSizeCache& cache = keyer_of(cm).device_context().localSizes;
+  for (auto [w, h, entries] : {std::tuple{1280, 720, 2u}, std::tuple{640, 480, 4u}, std::tuple{1280, 720, 4u}}) {
+    const Frame blank = testframes::blank_frame(Layout::kNV12, w, h, 128);
+    Frame out = blank;
+    testing::internal::CaptureStdout();
+    key_frame(cm, blank, blank, out);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(cache.size(), entries) << w << "x" << h;
+  }
 }
 
 }  // namespace
