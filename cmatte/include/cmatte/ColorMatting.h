@@ -18,6 +18,17 @@
 //   0..3 are treated like 0.
 // setParams_v2_coff_thres scales version 2's automatic threshold (default 1.0;
 // below 1 keys more of the frame out).
+// Version 1 keys by how close each pixel's chroma lies to the key colour:
+// setParams_v1_Similar sets the threshold (relative distance to the key,
+// default 0.4 for codes 2 and 3, 0.2 for code 1; setting a key code restores
+// the default; larger keys more out). setParams_v1_Cal_Similar asks for a
+// one-off calibration of the threshold on the next NV12 or YUY2 frame: that
+// frame is keyed as before, then the threshold is searched within the code's
+// bounds (0.35-0.5, code 1: 0.1-0.3) on a half-size copy of it, inside the
+// same call; the result is passed to the callback (may be null) on the
+// caller's thread and used from the following frame on. Version 1 ignores
+// I420 frames (outputs untouched) and setParams_v2_coff_thres; version 2
+// ignores the two version-1 calls.
 //
 // Frames: width a multiple of 4 (at least 4), height a multiple of 2 (at
 // least 2), planes tightly packed; other frames print one line and leave the
@@ -26,7 +37,7 @@
 //   I420  Y (w x h), Cb (w/2 x h/2), Cr (w/2 x h/2)
 //   YUY2  one plane of 2w x h bytes: Y0 Cb Y1 Cr per pixel pair
 // Colour convention: BT.709 matrix, limited range (Y 16-235, Cb/Cr 16-240).
-// Version 2 handles all three layouts.
+// Version 2 handles all three layouts, version 1 NV12 and YUY2.
 #pragma once
 
 #include <cstdint>
