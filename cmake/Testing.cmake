@@ -34,3 +34,19 @@ function(add_project_test name)
     add_dependencies(tsan-tests ${name})
   endif()
 endfunction()
+
+# add_install_consumer_test(<library> <public header>)
+# Builds a program from tests/<library>/consumer against the installed tree
+# (CMake package and pkg-config) and runs it.
+function(add_install_consumer_test library header)
+  set(flags "")
+  if(SANITIZE)
+    set(flags "-fsanitize=${SANITIZE}")
+  endif()
+  add_test(NAME ${library}_install_consumer
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/support/install_consumer_test.sh ${CMAKE_BINARY_DIR}
+      ${CMAKE_CURRENT_SOURCE_DIR}/consumer ${CMAKE_CURRENT_BINARY_DIR}/consumer-work ${CMAKE_CXX_COMPILER}
+      "${flags}" ${library} ${header})
+  set_tests_properties(${library}_install_consumer PROPERTIES
+    LABELS "integration;gpu" TIMEOUT 300 ENVIRONMENT "${PROJECT_TEST_ENV}")
+endfunction()
