@@ -15,7 +15,8 @@
 // YUY2 only). Ours times whole exec calls (uploads, kernels, read-back) after
 // warm-up; ffmpeg's rate is taken between a one-frame run and a long run so
 // its start-up does not count. Calibration: the wall time of the 1080p frame
-// call that runs version 1's calibration, less the median plain frame.
+// call that runs version 1's first calibration on an object, less the median
+// plain frame.
 // Runs alternate; medians of three.
 // The library prints its diagnostics on standard output; the bench moves
 // them to standard error so that standard output holds only the result rows.
@@ -259,24 +260,30 @@ double time_frame(ColorMatting& cm, const Frame& cam, const Frame& bg, Frame& ou
   return seconds_since(t);
 }
 
-// The frame call that calibrates, less a plain frame, on a warmed-up object.
+// The frame call that calibrates, less a plain frame. The first calibration
+// of an object also builds the calibration kernels for the device (PoCL
+// compiles a kernel at its first launch), so each repeat takes a fresh,
+// warmed-up object and times its first calibration and a second one.
 void calibration(bool quick) {
   const int w = 1920, h = 1080, repeats = quick ? 1 : 3;
   const testframes::KeyScene scene = testframes::make_key_scene(w, h, Backdrop::kGreen, 5);
   for (Layout l : {Layout::kNV12, Layout::kYUY2}) {
     const Frame cam = testframes::to_frame(scene.camera, l), bg = testframes::to_frame(scene.background, l);
     Frame out = testframes::blank_frame(l, w, h, 0);
-    const auto cm = make_keyer(kV1, 2);
-    key_frame(*cm, cam, bg, out);
-    std::vector<double> plain, call;
+    std::vector<double> plain, first, again;
     for (int r = 0; r < repeats; ++r) {
+      const auto cm = make_keyer(kV1, 2);
+      key_frame(*cm, cam, bg, out);
       for (int i = 0; i < 3; ++i) plain.push_back(time_frame(*cm, cam, bg, out));
-      cm->setParams_v1_Cal_Similar(on_calibrated);
-      call.push_back(time_frame(*cm, cam, bg, out));
+      for (auto* times : {&first, &again}) {
+        cm->setParams_v1_Cal_Similar(on_calibrated);
+        times->push_back(time_frame(*cm, cam, bg, out));
+      }
     }
-    const double c = median(call), own = c - median(plain);
-    row("calibration 1080p %s: ours %.2f s, goal 2.0 s, ratio %.2f (frame call %.2f s, similarity %.3f)\n",
-        testframes::layout_name(l), own, own / 2.0, c, calibratedSimilar);
+    const double p = median(plain), c = median(first) - p;
+    row("calibration 1080p %s: ours %.2f s, goal 2.0 s, ratio %.2f (frame call %.2f s; a second calibration %.2f s; "
+        "similarity %.3f)\n",
+        testframes::layout_name(l), c, c / 2.0, median(first), median(again) - p, calibratedSimilar);
   }
 }
 
