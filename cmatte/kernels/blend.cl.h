@@ -46,17 +46,37 @@ INLINE float4 blend_yuy2_texel(float4 c, float4 b, float2 pa, float2 dir) {
                   b.w + (chroma.y - b.w) * ca);
 }
 
+// Whether every alpha is (within rounding of 8-bit codes) 0, or every one 1:
+// such blocks are plain copies of one frame, and image reads are costly.
+INLINE bool all_zero(float4 a, float4 b) { return all(a < 0.5f / 255.0f) && all(b < 0.5f / 255.0f); }
+INLINE bool all_one(float4 a, float4 b) { return all(a > 254.5f / 255.0f) && all(b > 254.5f / 255.0f); }
+
+INLINE void copy_nv12_block(__read_only image2d_t Y, __read_only image2d_t UV, __write_only image2d_t oY,
+                            __write_only image2d_t oUV, int x, int row) {
+  write_imagef(oY, (int2)(x, 2 * row), read_imagef(Y, kNearest, (int2)(x, 2 * row)));
+  write_imagef(oY, (int2)(x, 2 * row + 1), read_imagef(Y, kNearest, (int2)(x, 2 * row + 1)));
+  write_imagef(oUV, (int2)(x, row), read_imagef(UV, kNearest, (int2)(x, row)));
+}
+
 // The 4 x 2 block at texel x of rows 2*row and 2*row+1 of an NV12 frame.
 INLINE void blend_nv12_block(__read_only image2d_t Y, __read_only image2d_t UV, __read_only image2d_t bY,
                              __read_only image2d_t bUV, CPlane matte, int keyColor, __write_only image2d_t oY,
                              __write_only image2d_t oUV, int x, int row) {
   const int4 ha = header(matte);
+  const float4 a0 = load4(matte, ha, x, 2 * row), a1 = load4(matte, ha, x, 2 * row + 1);
+  if (all_zero(a0, a1)) {
+    copy_nv12_block(bY, bUV, oY, oUV, x, row);
+    return;
+  }
+  if (all_one(a0, a1)) {
+    copy_nv12_block(Y, UV, oY, oUV, x, row);
+    return;
+  }
   float4 y0 = read_imagef(Y, kNearest, (int2)(x, 2 * row)), y1 = read_imagef(Y, kNearest, (int2)(x, 2 * row + 1));
   const float4 uv = read_imagef(UV, kNearest, (int2)(x, row)), buv = read_imagef(bUV, kNearest, (int2)(x, row));
   float2 cb = uv.s02, cr = uv.s13;
   blend_block(&y0, &y1, &cb, &cr, read_imagef(bY, kNearest, (int2)(x, 2 * row)),
-              read_imagef(bY, kNearest, (int2)(x, 2 * row + 1)), buv.s02, buv.s13, load4(matte, ha, x, 2 * row),
-              load4(matte, ha, x, 2 * row + 1), keyColor);
+              read_imagef(bY, kNearest, (int2)(x, 2 * row + 1)), buv.s02, buv.s13, a0, a1, keyColor);
   write_imagef(oY, (int2)(x, 2 * row), y0);
   write_imagef(oY, (int2)(x, 2 * row + 1), y1);
   write_imagef(oUV, (int2)(x, row), (float4)(cb.x, cr.x, cb.y, cr.y));
@@ -66,6 +86,13 @@ INLINE void blend_nv12_block(__read_only image2d_t Y, __read_only image2d_t UV, 
 INLINE void blend_yuy2_pixels(__read_only image2d_t src, __read_only image2d_t bg, CPlane matte, int keyColor,
                               __write_only image2d_t out, int t, int y) {
   const float4 a = load4(matte, header(matte), t, y);
+  if (all_zero(a, a) || all_one(a, a)) {
+    for (int i = 0; i < 2; ++i) {
+      const int2 at = (int2)(2 * t + i, y);
+      write_imagef(out, at, a.x > 0.5f ? read_imagef(src, kNearest, at) : read_imagef(bg, kNearest, at));
+    }
+    return;
+  }
   const float2 dir = key_chroma_direction(keyColor);
   for (int i = 0; i < 2; ++i) {
     const float4 c = read_imagef(src, kNearest, (int2)(2 * t + i, y));

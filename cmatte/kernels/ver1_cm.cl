@@ -12,27 +12,21 @@
 
 // ---- key colour -----------------------------------------------------------------
 
-// Codes: 1 bright digital green, 2 studio chroma-key green, 3 chroma-key blue.
-INLINE float3 key_rgb(int keyColor) {
-  if (keyColor == 1) return (float3)(0.05f, 0.85f, 0.10f);
-  if (keyColor == 3) return (float3)(0.05f, 0.25f, 0.75f);
-  return (float3)(0.10f, 0.70f, 0.28f);
-}
-
-INLINE float2 chroma_of_rgb(float3 c) {
-  const float yn = YUVC_KR * c.x + YUVC_KG * c.y + YUVC_KB * c.z;
-  return (float2)((c.z - yn) / YUVC_B_PB, (c.x - yn) / YUVC_R_PR);
-}
-
+// Unit chroma direction (Pb, Pr) and length of the key colours: code 1 bright
+// digital green RGB (0.05, 0.85, 0.10), code 2 studio chroma-key green
+// (0.10, 0.70, 0.28), code 3 chroma-key blue (0.05, 0.25, 0.75), in the
+// convention of yuv_convention.h.
 typedef struct {
-  float2 dir;     // unit direction of the key chroma (Pb, Pr)
-  float inverse;  // 1 / its length
+  float2 dir;
+  float length;
 } KeyChroma;
 
+__constant float kKeyChroma[3][3] = {
+    {-0.612559f, -0.790425f, 0.462555f}, {-0.449464f, -0.893298f, 0.314278f}, {0.911781f, -0.410676f, 0.299320f}};
+
 INLINE KeyChroma key_chroma(int keyColor) {
-  const float2 k = chroma_of_rgb(key_rgb(keyColor));
-  const float m = length(k);
-  KeyChroma key = {k / m, 1.0f / m};
+  const int i = keyColor >= 1 && keyColor <= 3 ? keyColor - 1 : 1;
+  KeyChroma key = {(float2)(kKeyChroma[i][0], kKeyChroma[i][1]), kKeyChroma[i][2]};
   return key;
 }
 
@@ -45,18 +39,22 @@ INLINE float closeness(float cb, float cr, KeyChroma key) {
   const float2 c = ((float2)(cb, cr) * 255.0f - YUVC_C_OFFSET) * (1.0f / YUVC_C_RANGE);
   const float along = dot(c, key.dir);
   const float2 across = c - along * key.dir;
-  const float shortfall = fmax(1.0f / key.inverse - along, 0.0f) * 0.75f;
-  const float d = sqrt(dot(across, across) + shortfall * shortfall) * key.inverse;
+  const float shortfall = fmax(key.length - along, 0.0f) * 0.75f;
+  const float d = sqrt(dot(across, across) + shortfall * shortfall) / key.length;
   return clamp(1.0f - d, 0.0f, 1.0f);
 }
 
 // Frame grid (w/4, h): the four pixels of one Y texel, two chroma pairs.
+// Both rows of a chroma sample are written by the item of the even row.
 __kernel void nv12_GM_getUVdistance(__read_only image2d_t Y, __read_only image2d_t UV, Plane alpha, int keyColor) {
   const int t = get_global_id(0), y = get_global_id(1);
+  if (y & 1) return;
   const KeyChroma key = key_chroma(keyColor);
   const float4 uv = read_imagef(UV, kNearest, (int2)(t, y / 2));
   const float c0 = closeness(uv.x, uv.y, key), c1 = closeness(uv.z, uv.w, key);
-  store4(alpha, header(alpha), t, y, (float4)(c0, c0, c1, c1));
+  const int4 ha = header(alpha);
+  store4(alpha, ha, t, y, (float4)(c0, c0, c1, c1));
+  store4(alpha, ha, t, y + 1, (float4)(c0, c0, c1, c1));
 }
 
 // Frame grid (w/4, h): two YUY2 texels, four pixels.
@@ -85,15 +83,23 @@ INLINE float4 alpha_row(CPlane src, int4 h, int t, int y, float similar, float s
 }
 
 // Frame grid (w/4, h): the matte of the closeness plane, smoothed 3 x 3
-// (binomial) so that edges turn soft.
+// (binomial) so that edges turn soft. The item of every MATTE_ROWS-th row
+// filters that many rows, reusing the alphas of the rows it shares.
+#define MATTE_ROWS 4
+
 __kernel void nv12_GM_alpha_gaussBlur(CPlane closenessPlane, int w, int h, float similar, float smooth, Plane matte) {
-  const int t = get_global_id(0), y = get_global_id(1);
-  const int4 hc = header(closenessPlane);
-  const float4 a = (alpha_row(closenessPlane, hc, t, max(y - 1, 0), similar, smooth) +
-                    2.0f * alpha_row(closenessPlane, hc, t, y, similar, smooth) +
-                    alpha_row(closenessPlane, hc, t, min(y + 1, h - 1), similar, smooth)) *
-                   0.25f;
-  store4(matte, header(matte), t, y, a);
+  const int t = get_global_id(0), first = get_global_id(1);
+  if (first % MATTE_ROWS) return;
+  const int4 hc = header(closenessPlane), hm = header(matte);
+  const int last = min(first + MATTE_ROWS, hc.y) - 1;
+  float4 above = alpha_row(closenessPlane, hc, t, max(first - 1, 0), similar, smooth);
+  float4 here = alpha_row(closenessPlane, hc, t, first, similar, smooth);
+  for (int y = first; y <= last; ++y) {
+    const float4 below = alpha_row(closenessPlane, hc, t, min(y + 1, hc.y - 1), similar, smooth);
+    store4(matte, hm, t, y, (above + 2.0f * here + below) * 0.25f);
+    above = here;
+    here = below;
+  }
 }
 
 // ---- blend ----------------------------------------------------------------------
