@@ -5,6 +5,8 @@
 # is told the same when it converts them to and from RGB.
 set -euo pipefail
 : "${BUILD_DIR:?}" "${DEMO_OUT:?}"
+# shellcheck source=../lib/nv12-frames.sh
+source scripts/lib/nv12-frames.sh
 out=$DEMO_OUT/lutgrade
 mkdir -p "$out"
 size=1280x720
@@ -41,9 +43,6 @@ mv "$out/graded.png" "$out/after.png"
 ffmpeg -nostdin -v error -i "$out/before.png" -i "$out/after.png" -filter_complex hstack -y "$out/before-after.png"
 
 # Cross-check: ffmpeg's own lut3d on the RGB picture should look the same.
-ffmpeg -nostdin -v error -i "$out/before.png" -vf "lut3d=file=$out/warm-look.cube:interp=tetrahedral" \
-  -y "$out/ffmpeg-lut3d.png"
-psnr=$(ffmpeg -nostdin -i "$out/after.png" -i "$out/ffmpeg-lut3d.png" -lavfi psnr -f null - 2>&1 |
-  sed -n 's/.*PSNR.* average:\([0-9.inf]*\).*/\1/p')
+psnr=$(lut3d_psnr "$out/before.png" "$out/warm-look.cube" "$out/after.png" "$out/ffmpeg-lut3d.png")
 echo "lutgrade: after.png against ffmpeg lut3d on before.png: PSNR ${psnr:-?} dB"
 echo "lutgrade: $out/before.png, $out/after.png, $out/before-after.png (table $out/warm-look.cube)"

@@ -5,6 +5,8 @@
 # table as a .cube that ffmpeg's lut3d applies for comparison.
 set -euo pipefail
 : "${BUILD_DIR:?}" "${DEMO_OUT:?}"
+# shellcheck source=../lib/nv12-frames.sh
+source scripts/lib/nv12-frames.sh
 out=$DEMO_OUT/lutgrade
 frame=$out/frame.nv12
 [ -f "$frame" ] || { echo "21-lutgrade-hsv: $frame is missing; 20-lutgrade.sh makes it" >&2; exit 1; }
@@ -30,9 +32,6 @@ ffmpeg -nostdin -v error -f rawvideo -pix_fmt nv12 -s $size -i "$frame" -vf "$rg
 ffmpeg -nostdin -v error -i "$out/hsv-before.png" -i "$out/hsv-after.png" -filter_complex hstack \
   -y "$out/hsv-before-after.png"
 
-ffmpeg -nostdin -v error -i "$out/hsv-before.png" -vf "lut3d=file=$out/hsv-look.cube:interp=tetrahedral" \
-  -y "$out/hsv-ffmpeg-lut3d.png"
-psnr=$(ffmpeg -nostdin -i "$out/hsv-after.png" -i "$out/hsv-ffmpeg-lut3d.png" -lavfi psnr -f null - 2>&1 |
-  sed -n 's/.*PSNR.* average:\([0-9.inf]*\).*/\1/p')
+psnr=$(lut3d_psnr "$out/hsv-before.png" "$out/hsv-look.cube" "$out/hsv-after.png" "$out/hsv-ffmpeg-lut3d.png")
 echo "lutgrade: hsv-after.png against ffmpeg lut3d with the saved table: PSNR ${psnr:-?} dB"
 echo "lutgrade: $out/hsv-before-after.png (adjustments $out/look.hsv, table $out/hsv-look.cube)"

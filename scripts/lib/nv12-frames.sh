@@ -19,3 +19,13 @@ nv12_psnr() {
     sed -n 's/.*PSNR.* average:\([0-9.inf]*\).*/\1/p')
   if [[ $psnr =~ ^[0-9.]+$ ]]; then printf '%.2f\n' "$psnr"; else echo "${psnr:-?}"; fi
 }
+
+# lut3d_psnr BEFORE_PNG CUBE GRADED_PNG OUT_PNG: applies CUBE to BEFORE_PNG
+# with ffmpeg's own lut3d (written to OUT_PNG) and prints the PSNR in dB of
+# GRADED_PNG against it.
+lut3d_psnr() {
+  local before=$1 cube=$2 graded=$3 peer=$4
+  ffmpeg -nostdin -v error -i "$before" -vf "lut3d=file=$cube:interp=tetrahedral" -y "$peer"
+  ffmpeg -nostdin -i "$graded" -i "$peer" -lavfi psnr -f null - 2>&1 |
+    sed -n 's/.*PSNR.* average:\([0-9.inf]*\).*/\1/p'
+}
