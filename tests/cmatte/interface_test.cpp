@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <vector>
 
 #include "cmatte/ColorMatting.h"
 #include "key_scene.h"
@@ -179,6 +180,29 @@ TEST(ColorMattingFrames, SizeChangesRecreateTheImages) {
       EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
       EXPECT_GT(testframes::psnr(out, testframes::to_frame(s.truth, layout)), 25.0);
     }
+  }
+}
+
+// Sides above 16384 are refused at the public calls with one bad-frame line,
+// before any size arithmetic of either keyer.
+TEST(ColorMattingFrames, HugeFramesPrintOneBadFrameLine) {
+  for (int version : {1, 2}) {
+    testing::internal::CaptureStdout();
+    ColorMatting cm(version, 0);
+    testing::internal::GetCapturedStdout();
+    ASSERT_EQ(cm.ready, 1u);
+    std::vector<unsigned char> plane(64, 7);
+    unsigned char* p = plane.data();
+    testing::internal::CaptureStdout();
+    cm.exec_ColorMatting_YUY2(2147483644, 2, p, p, p);
+    cm.exec_ColorMatting_NV12(16388, 2, p, p, p, p, p, p);
+    cm.exec_ColorMatting_I420(4, 2147483646, p, p, p, p, p, p, p, p, p);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Error @exec_ColorMatting_YUY2(bad frame 2147483644x2):-30\n"
+              "Error @exec_ColorMatting_NV12(bad frame 16388x2):-30\n"
+              "Error @exec_ColorMatting_I420(bad frame 4x2147483646):-30\n")
+        << "version " << version;
+    EXPECT_EQ(plane, std::vector<unsigned char>(64, 7));
   }
 }
 
