@@ -2,7 +2,9 @@ include(CMakePackageConfigHelpers)
 
 # install_shared_library(<target> <public header dir name>)
 # Installs the library, its public headers under include/<name>/, an exported
-# CMake package (find_package(<target>)) and a pkg-config file.
+# CMake package (find_package(<target>)) and a pkg-config file whose flags
+# also set the program's run path, so that a program built with them runs
+# without LD_LIBRARY_PATH.
 function(install_shared_library target header_dir)
   install(TARGETS ${target} EXPORT ${target}Targets
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
@@ -34,7 +36,7 @@ includedir=\${prefix}/${CMAKE_INSTALL_INCLUDEDIR}
 Name: ${target}
 Description: ${target} video frame library (OpenCL)
 Version: ${PROJECT_VERSION}
-Libs: -L\${libdir} -l${target}
+Libs: -L\${libdir} -Wl,-rpath,\${libdir} -l${target}
 Cflags: -I\${includedir}
 ")
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${target}.pc
