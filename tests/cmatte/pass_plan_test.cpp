@@ -76,8 +76,11 @@ TEST(Ver2PassPlan, A1080pFrameRunsTheHistogramAndTheGuidedFilterOnTheirGrids) {
     EXPECT_EQ(p[1].handles[0], handle(2));
     EXPECT_EQ(p[2].handles[0], p[1].handles[1]);
     // Each box mean reads its vertical pass from the horizontal pass's scratch.
-    for (std::size_t i = 0; i < p.size(); ++i)
-        if (p[i].kernel == kBoxR8X) EXPECT_EQ(p[i + 1].handles[0], p[i].handles[3]) << "pass " << i;
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        if (p[i].kernel == kBoxR8X) {
+            EXPECT_EQ(p[i + 1].handles[0], p[i].handles[3]) << "pass " << i;
+        }
+    }
     // The variance is taken from the two means of the guide: meanKK - meanK * meanK.
     const Launch& variance = p[15];
     EXPECT_EQ(variance.handles[0], guide.quarter[meanKK]);
