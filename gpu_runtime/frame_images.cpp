@@ -138,17 +138,27 @@ std::size_t FrameImages::texel_width(int i) const {
 
 std::size_t FrameImages::rows(int i) const { return texels(h_, i == 0 ? 1 : 2); }
 
-int FrameImages::create(const DeviceContext& dc, FrameLayout layout, int w, int h, const FrameMessages& m) {
+int FrameImages::create(const DeviceContext& dc, FrameLayout layout, int w, int h, const FrameMessages& m,
+                        FrameAccess access) {
   *this = FrameImages{};
   layout_ = layout;
   w_ = w;
   h_ = h;
   cl_channel_order chroma = CL_RGBA;
   if (layout == FrameLayout::kI420) {
-    // Same bytes either way: two chroma samples per RG texel, or one per R texel.
-    const bool rg = supports_image_format(dc.context, CL_RG, CL_UNORM_INT8);
-    chroma = rg ? CL_RG : CL_R;
-    chromaTexels_ = rg ? texels(w, 4) : texels(w, 2);
+    // Same bytes every way: two chroma samples per RG texel, four per RGBA
+    // texel (two work-items' pairs, so only for frames kernels just read),
+    // or one per R texel.
+    if (supports_image_format(dc.context, CL_RG, CL_UNORM_INT8)) {
+      chroma = CL_RG;
+      chromaTexels_ = texels(w, 4);
+    } else if (access == FrameAccess::kKernelReads && w % 8 == 0) {
+      chroma = CL_RGBA;
+      chromaTexels_ = texels(w, 8);
+    } else {
+      chroma = CL_R;
+      chromaTexels_ = texels(w, 2);
+    }
   }
   for (int i = 0; i < plane_count(); ++i) {
     planes_[i].reset(create_image_2d(dc.context, i == 0 ? CL_RGBA : chroma, texel_width(i), rows(i),

@@ -109,6 +109,20 @@ TEST_F(FrameImages, PlanesTravelByteForByte) {
   EXPECT_EQ(y2, y);
   EXPECT_EQ(u2, u);
   EXPECT_EQ(v2, v);
+  // Frames kernels only read may pack the chroma four samples to a texel
+  // (widths of whole RGBA texels); the bytes are the same.
+  for (const int width : {40, 36}) {
+    Images packed;
+    ASSERT_EQ(packed.create(*dc_, FrameLayout::kI420, width, h, kMessages, FrameAccess::kKernelReads), 0);
+    const Bytes py = ramp(width * h, 6), pu = ramp(width * h / 4, 7), pv = ramp(width * h / 4, 8);
+    const std::uint8_t* const packedIn[] = {py.data(), pu.data(), pv.data()};
+    EXPECT_EQ(packed.upload(queue(), packedIn, kMessages), CL_SUCCESS);
+    Bytes pu2(pu.size()), pv2(pv.size()), py2(py.size());
+    std::uint8_t* const packedOut[] = {py2.data(), pu2.data(), pv2.data()};
+    EXPECT_EQ(packed.read_back(queue(), packedOut), CL_SUCCESS);
+    EXPECT_EQ(pu2, pu) << width;
+    EXPECT_EQ(pv2, pv) << width;
+  }
 
   Images nv12;
   ASSERT_EQ(nv12.create(*dc_, FrameLayout::kNv12, w, h, kMessages), 0);

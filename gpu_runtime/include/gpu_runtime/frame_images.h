@@ -38,6 +38,14 @@ enum class FrameLayout { kNv12, kI420, kYuy2 };
 // Host planes of a layout: NV12 Y, UV; I420 Y, U, V; YUY2 one packed plane.
 int plane_count(FrameLayout layout);
 
+// How kernels use a frame's images.
+enum class FrameAccess {
+  kReadWrite,
+  // Kernels only read it: where the device lacks RG images, I420 chroma rows
+  // of a whole number of RGBA texels are read as RGBA, two pairs per read.
+  kKernelReads,
+};
+
 // The images of one frame. Planes are created in host-plane order.
 class FrameImages {
  public:
@@ -45,7 +53,8 @@ class FrameImages {
 
   // Creates the planes of a w x h frame, stopping at the first failure;
   // 0, or -1 after printing (planes that failed stay empty).
-  int create(const DeviceContext& dc, FrameLayout layout, int w, int h, const FrameMessages& m);
+  int create(const DeviceContext& dc, FrameLayout layout, int w, int h, const FrameMessages& m,
+             FrameAccess access = FrameAccess::kReadWrite);
 
   FrameLayout layout() const { return layout_; }
   int plane_count() const { return gpurt::plane_count(layout_); }
@@ -66,7 +75,7 @@ class FrameImages {
  private:
   FrameLayout layout_ = FrameLayout::kNv12;
   int w_ = 0, h_ = 0;
-  std::size_t chromaTexels_ = 0;  // I420: texels per chroma row, w/4 (RG) or w/2 (R)
+  std::size_t chromaTexels_ = 0;  // I420: texels per chroma row, w/4 (RG), w/8 (RGBA) or w/2 (R)
   MemObject planes_[kMaxPlanes];
 };
 
@@ -79,16 +88,19 @@ class FrameSet {
   static constexpr int kUnchanged = -1;
 
   // When the layout or size differs from the last call: releases the frames
-  // and creates them again in order, stopping at the first failure. Returns
-  // kUnchanged, the index of the frame whose creation failed, or N.
-  int ensure(const DeviceContext& dc, FrameLayout layout, int w, int h, const FrameMessages& m) {
+  // and creates them again in order, stopping at the first failure; kernels
+  // only read the first `inputs` frames. Returns kUnchanged, the index of the
+  // frame whose creation failed, or N.
+  int ensure(const DeviceContext& dc, FrameLayout layout, int w, int h, const FrameMessages& m,
+             std::size_t inputs = 0) {
     if (layout == layout_ && w == w_ && h == h_) return kUnchanged;
     layout_ = layout;
     w_ = w;
     h_ = h;
     for (FrameImages& frame : frames_) frame = FrameImages{};
     for (std::size_t i = 0; i < N; ++i)
-      if (frames_[i].create(dc, layout, w, h, m) != 0) return static_cast<int>(i);
+      if (frames_[i].create(dc, layout, w, h, m, i < inputs ? FrameAccess::kKernelReads : FrameAccess::kReadWrite) != 0)
+        return static_cast<int>(i);
     return static_cast<int>(N);
   }
 
