@@ -43,17 +43,23 @@ Cflags: -I\${includedir}
     DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 endfunction()
 
-# finish_gpu_library(<target> <building define>)
-# The common set-up of the GPU libraries: public headers under include/<target>/,
-# the folder's own headers private, the export define while building, the GPU
-# runtime linked in, library versioning, warnings and installation.
-function(finish_gpu_library target building_define)
+# add_core_library(<target> <building define>)
+# The objects of a GPU library, linked into the shared library and into the
+# tests: the folder's headers, the export define while building, the GPU runtime.
+function(add_core_library target building_define)
+  target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/include)
+  target_compile_definitions(${target} PUBLIC ${building_define})
+  target_link_libraries(${target} PUBLIC gpu_runtime)
+  project_warnings(${target})
+endfunction()
+
+# finish_gpu_library(<target>)
+# The shared library made of its core objects: public headers under
+# include/<target>/, library versioning, warnings and installation.
+function(finish_gpu_library target)
   target_include_directories(${target} PUBLIC
     $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}/include>
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
-  target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-  target_compile_definitions(${target} PRIVATE ${building_define})
-  target_link_libraries(${target} PRIVATE gpu_runtime)
   set_target_properties(${target} PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
   project_warnings(${target})
   install_shared_library(${target} ${target})
