@@ -11,12 +11,16 @@
 #include <QThread>
 #include <memory>
 
+#include "IpcObjects.h"
 #include "startup/OVCommandLine.h"
 
 namespace {
 
 class UpdateProgram : public testing::Test {
 protected:
+    // The instances killed here leave their System V objects.
+    void TearDown() override { testsupport::removeIpcObjectsKeyedIn(mSandbox.path().toStdString()); }
+
     std::unique_ptr<QProcess> start(const QStringList& arguments) {
         auto process = std::make_unique<QProcess>();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
