@@ -21,6 +21,18 @@ TEST(VersionValue, DropsDotsAndLowerCaseVOnly) {
     EXPECT_EQ(versionValue("9.999.999.999"), 0);  // past 32 bits
 }
 
+TEST(CompareVersions, NumericFieldByFieldAfterALeadingV) {
+    EXPECT_GT(*compareVersions("1.2.10", "1.2.9"), 0);
+    EXPECT_GT(*compareVersions("1.10", "1.9"), 0);
+    EXPECT_LT(*compareVersions("1.1.0", "1.2.0"), 0);
+    EXPECT_EQ(*compareVersions("v2.0.1", "2.0.1"), 0);
+    EXPECT_EQ(*compareVersions("V1.2", "1.2.0"), 0);
+    EXPECT_GT(*compareVersions("2", "1.99.99"), 0);
+    // Not dotted numbers: no order, so nothing is refused.
+    for (const char* text : {"", "1.2-beta", "1..2", "x1.2", "1.2.", " 1.2"})
+        EXPECT_FALSE(compareVersions(text, "1.2").has_value()) << text;
+}
+
 TEST(WholePercent, CutsTowardZeroAndStaysWithinZeroToHundred) {
     EXPECT_EQ(wholePercent(99.9), 99);
     EXPECT_EQ(wholePercent(0.5), 0);

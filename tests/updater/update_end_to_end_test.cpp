@@ -60,3 +60,19 @@ TEST_F(UpdateEndToEnd, ArchiverFailureRestartsWithoutTouchingTheEntry) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(UpdateEndToEnd, VersionNamedByTheBackendIsTheOneRecordedAndRestarted) {
+    mBackend.writePackage(kPackageName, sevenZipPackage().toStdString());
+    mBackend.writeManifest(std::string(R"({"packages": [{"packageCode": "LUMI_DESK", "versionName": "2.0.2",)") +
+                           R"( "versionValue": 2000000000, "file": ")" + kPackageName + R"("}]})");
+    EXPECT_EQ(runUpdate(), 255);
+    EXPECT_EQ(restartArguments(), "OpenByUpdate\n2.0.2\n");
+    EXPECT_EQ(readFile(mInstallation.installDir + "/app.txt"), "new app");
+    EXPECT_EQ(registryVersion("peza"), "2.0.2");
+    EXPECT_EQ(setting("update/remotePEZAVer").toString(), "2.0.2");
+    EXPECT_FALSE(QFile::exists(mInstallation.installDir + ".update"));
+}
+
+}  // namespace
