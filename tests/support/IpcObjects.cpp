@@ -11,7 +11,8 @@ namespace testsupport {
 int removeIpcObjectsKeyedIn(const std::string& folder) {
     int removed = 0;
     std::error_code ec;
-    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+         it.increment(ec)) {
         if (it->path().filename().string().rfind("qipc_", 0) != 0) continue;
         // Qt keys its System V objects with ftok(file, 'Q').
         const key_t key = ftok(it->path().c_str(), 'Q');

@@ -19,9 +19,11 @@ void UpdateRunTest::prepare(const QString& updaterDir, const char* packageName) 
     ASSERT_TRUE(QDir().mkpath(updaterDir));
     mUpdater = updaterDir + "/Update";
     ASSERT_TRUE(QFile::copy(UPDATE_PROGRAM, mUpdater));
-    ASSERT_TRUE(writeFile(mSandbox.filePath("stub.sh"),
-                          "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args.tmp\" && mv \"$0.args.tmp\" \"$0.args\"\n"));
-    QFile::setPermissions(mSandbox.filePath("stub.sh"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    ASSERT_TRUE(writeFile(
+        mSandbox.filePath("stub.sh"),
+        "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args.tmp\" && mv \"$0.args.tmp\" \"$0.args\"\n"));
+    QFile::setPermissions(mSandbox.filePath("stub.sh"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     QSettings settings(studio() + "update.ini", QSettings::IniFormat);
     settings.setValue("update/host", QString::fromStdString(mBackend.url()));
@@ -31,9 +33,10 @@ void UpdateRunTest::prepare(const QString& updaterDir, const char* packageName) 
     registry.setValue("peza/DisplayVersion", "2.0.0");
     registry.setValue("pezaPro/DisplayName", QStringLiteral("沛扎直播 Pro"));
     registry.setValue("pezaPro/DisplayVersion", "2.0.0");
-    mBackend.writeManifest(std::string(R"({"packages": [{"packageCode": "LUMI_DESK", "versionName": "2.0.1",)") +
-                           R"( "versionValue": 2000000000, "description": "notes", "file": ")" + packageName +
-                           R"("}]})");
+    mBackend.writeManifest(
+        std::string(R"({"packages": [{"packageCode": "LUMI_DESK", "versionName": "2.0.1",)") +
+        R"( "versionValue": 2000000000, "description": "notes", "file": ")" + packageName +
+        R"("}]})");
 }
 
 void UpdateRunTest::TearDown() {
@@ -54,7 +57,8 @@ QProcessEnvironment UpdateRunTest::environment(const QMap<QString, QString>& ext
     return environment;
 }
 
-QStringList UpdateRunTest::updateArguments(const QString& remoteVersion, const QString& localVersion) const {
+QStringList UpdateRunTest::updateArguments(const QString& remoteVersion,
+                                           const QString& localVersion) const {
     return {mSandbox.filePath("stub.sh"), remoteVersion, localVersion, "upgrade"};
 }
 
@@ -77,7 +81,8 @@ int UpdateRunTest::runUpdate(const QMap<QString, QString>& extra, const QString&
 
 QByteArray UpdateRunTest::restartArguments() const {
     QDeadlineTimer deadline(10000);
-    while (!QFile::exists(mSandbox.filePath("stub.sh.args")) && !deadline.hasExpired()) QThread::msleep(20);
+    while (!QFile::exists(mSandbox.filePath("stub.sh.args")) && !deadline.hasExpired())
+        QThread::msleep(20);
     return readFile(mSandbox.filePath("stub.sh.args"));
 }
 
@@ -86,10 +91,14 @@ QVariant UpdateRunTest::setting(const char* key) const {
 }
 
 QString UpdateRunTest::registryVersion(const char* entry) const {
-    return QSettings(registryFile(), QSettings::IniFormat).value(QString(entry) + "/DisplayVersion").toString();
+    return QSettings(registryFile(), QSettings::IniFormat)
+        .value(QString(entry) + "/DisplayVersion")
+        .toString();
 }
 
-QString UpdateRunTest::logText() const { return QString::fromUtf8(readFile(studio() + "logs/peza-update.txt")); }
+QString UpdateRunTest::logText() const {
+    return QString::fromUtf8(readFile(studio() + "logs/peza-update.txt"));
+}
 
 QMap<QString, QByteArray> treeManifest(const QString& root) {
     QMap<QString, QByteArray> manifest;

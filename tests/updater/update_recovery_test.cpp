@@ -35,15 +35,21 @@ constexpr int kFiles = 300;
 bool writeTree(const QString& root, int generation) {
     bool ok = writeFile(root + "/app.txt", generation == 1 ? "old app" : "new app");
     for (int i = 0; i < kFiles && ok; ++i) {
-        const QString path = QString("%1/mod%2/file%3.txt").arg(root).arg(i % 12, 2, 10, QChar('0')).arg(i, 3, 10, QChar('0'));
+        const QString path = QString("%1/mod%2/file%3.txt")
+                                 .arg(root)
+                                 .arg(i % 12, 2, 10, QChar('0'))
+                                 .arg(i, 3, 10, QChar('0'));
         ok = writeFile(path, QByteArray("generation ") + QByteArray::number(generation) + " file " +
-                                 QByteArray::number(i) + QByteArray((i * 37) % 2000, char('a' + generation)));
+                                 QByteArray::number(i) +
+                                 QByteArray((i * 37) % 2000, char('a' + generation)));
     }
     if (generation == 1) return ok && writeFile(root + "/obsolete.txt", "kept");
     for (int i = 0; i < 20 && ok; ++i)
-        ok = writeFile(QString("%1/added/new%2.txt").arg(root).arg(i), "new file " + QByteArray::number(i));
+        ok = writeFile(QString("%1/added/new%2.txt").arg(root).arg(i),
+                       "new file " + QByteArray::number(i));
     return ok && writeFile(root + "/mod11/zz-last.txt", "last") &&
-           writeFile(root + "/big.bin", QByteArray::fromStdString(testsupport::patternBytes(2 << 20, 5))) &&
+           writeFile(root + "/big.bin",
+                     QByteArray::fromStdString(testsupport::patternBytes(2 << 20, 5))) &&
            writeFile(root + "/bin/updater/msvcp140.dll", "new runtime");
 }
 
@@ -120,19 +126,22 @@ TEST_F(UpdateRecovery, KilledAnywhereTheNextStartRestoresTheOldOrTheNewTree) {
         const std::string atKill = treeState();
         EXPECT_EQ(recoverOnly(), 0);
         const std::string state = treeState();
-        std::printf("kill after step %d: at the kill %s, after recovery %s\n", k, atKill.c_str(), state.c_str());
+        std::printf("kill after step %d: at the kill %s, after recovery %s\n", k, atKill.c_str(),
+                    state.c_str());
         mixes += state != "old" && state != "new";
         old += state == "old";
         fresh += state == "new";
         EXPECT_TRUE(state == "old" || state == "new") << state;
         EXPECT_FALSE(QFileInfo::exists(workFolder()));
     }
-    std::printf("kill-anywhere: %zu points, %d old, %d new, %d mixed\n", std::size(points), old, fresh, mixes);
+    std::printf("kill-anywhere: %zu points, %d old, %d new, %d mixed\n", std::size(points), old,
+                fresh, mixes);
     EXPECT_EQ(mixes, 0);
     EXPECT_GT(old, 0);
     EXPECT_GT(fresh, 0);
     EXPECT_TRUE(logText().contains("recovery: unfinished installation journal"));
-    EXPECT_TRUE(logText().contains("recovery: the journal records a complete installation of 2.0.1"));
+    EXPECT_TRUE(
+        logText().contains("recovery: the journal records a complete installation of 2.0.1"));
 }
 
 TEST_F(UpdateRecovery, KilledDuringItsOwnRecoveryTheNextStartRecoversAgain) {
@@ -169,7 +178,8 @@ TEST_F(UpdateRecovery, KilledFromOutsideDuringExtractionWithItsArchiverOrphaned)
     }
     ASSERT_GT(archiver, 0);
     // Some of the package is in the staging folder.
-    for (int i = 0; i < 20000 && QDir(workFolder() + "/staging").isEmpty(); ++i) QThread::usleep(200);
+    for (int i = 0; i < 20000 && QDir(workFolder() + "/staging").isEmpty(); ++i)
+        QThread::usleep(200);
     ::kill(static_cast<pid_t>(update.processId()), SIGKILL);
     update.waitForFinished();
     const bool orphanRunning = ::kill(archiver, 0) == 0;
@@ -194,7 +204,8 @@ TEST_F(UpdateRecovery, FileThatCannotBeReplacedLeavesEverythingAsBefore) {
     EXPECT_EQ(setting("update/setupProgress").toInt(), -1);
     EXPECT_EQ(registryVersion("peza"), "2.0.0");
     EXPECT_TRUE(QFile::exists(studio() + kPackageName));
-    EXPECT_TRUE(logText().contains("install commit failed: mod11/zz-last.txt: a folder stands where the package has a file"));
+    EXPECT_TRUE(logText().contains(
+        "install commit failed: mod11/zz-last.txt: a folder stands where the package has a file"));
 }
 
 // The installation on a small tmpfs that the package does not fit on.
@@ -206,7 +217,8 @@ protected:
         const qint64 room = QFileInfo(UPDATE_PROGRAM).size() + (1 << 20);
         const QByteArray options = "size=" + QByteArray::number(room / 1024 + 512) + "k";
         if (mount("tmpfs", mVolume.toUtf8().constData(), "tmpfs", 0, options.constData()) != 0)
-            GTEST_SKIP() << "cannot mount a tmpfs here (" << std::strerror(errno) << "), disk-full test skipped";
+            GTEST_SKIP() << "cannot mount a tmpfs here (" << std::strerror(errno)
+                         << "), disk-full test skipped";
         mMounted = true;
         setUpIn(mVolume);
     }

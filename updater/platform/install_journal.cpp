@@ -45,8 +45,9 @@ std::vector<Record> readJournal(const fs::path& file) {
          start = end + 1, end = text.find('\n', start)) {
         const std::string line = text.substr(start, end - start);
         const size_t tab = line.find('\t');
-        records.push_back(tab == std::string::npos ? Record{line, {}}
-                                                   : Record{line.substr(0, tab), line.substr(tab + 1)});
+        records.push_back(tab == std::string::npos
+                              ? Record{line, {}}
+                              : Record{line.substr(0, tab), line.substr(tab + 1)});
     }
     return records;
 }
@@ -167,7 +168,8 @@ private:
         const fs::path staged = mArea.staging() / relative;
         const fs::path target = mArea.installDir / relative;
         std::string error;
-        if (isDirectory(target)) return fail(relative, "a folder stands where the package has a file");
+        if (isDirectory(target))
+            return fail(relative, "a folder stands where the package has a file");
         if (present(target)) {
             const fs::path saved = mArea.backup() / relative;
             std::error_code ec;
@@ -203,7 +205,8 @@ bool removeAll(const fs::path& path, const InstallStepHook& step) {
 
 InstallWorkArea::InstallWorkArea(const fs::path& installation)
     : installDir(installation.has_filename() ? installation : installation.parent_path()),
-      workDir(installDir.parent_path() / (installDir.filename().native() + fs::path(".update").native())) {}
+      workDir(installDir.parent_path() /
+              (installDir.filename().native() + fs::path(".update").native())) {}
 
 CommitResult commitStaged(const InstallWorkArea& area, const std::string& version,
                           const std::string& package, const InstallLog& log,
@@ -212,7 +215,8 @@ CommitResult commitStaged(const InstallWorkArea& area, const std::string& versio
     std::error_code ec;
     fs::create_directories(area.backup(), ec);
     Commit commit(area, step);
-    if (!ec && commit.begin(version, package) && commit.moveFolder(fs::path()) && commit.complete()) {
+    if (!ec && commit.begin(version, package) && commit.moveFolder(fs::path()) &&
+        commit.complete()) {
         result.committed = true;
         return result;
     }
@@ -244,13 +248,15 @@ Recovery recoverInstallation(const InstallWorkArea& area, const InstallLog& log,
     } else {
         log("recovery: unfinished installation journal, restoring the previous installation");
         if (!undo(area, records, log, step)) {
-            log("recovery: the previous installation could not be restored; journal and backups kept");
+            log("recovery: the previous installation could not be restored; journal and backups "
+                "kept");
             recovery.action = Recovery::Action::Failed;
             return recovery;
         }
         recovery.action = Recovery::Action::RolledBack;
     }
-    if (!removeWorkArea(area, step)) log("recovery: the work folder could not be removed completely");
+    if (!removeWorkArea(area, step))
+        log("recovery: the work folder could not be removed completely");
     return recovery;
 }
 

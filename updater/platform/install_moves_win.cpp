@@ -38,9 +38,9 @@ bool appendDurably(const fs::path& file, const std::string& line, std::string& e
         return false;
     }
     DWORD written = 0;
-    const bool ok = WriteFile(handle, line.data(), static_cast<DWORD>(line.size()), &written,
-                              nullptr) &&
-                    written == line.size() && FlushFileBuffers(handle);
+    const bool ok =
+        WriteFile(handle, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
+        written == line.size() && FlushFileBuffers(handle);
     if (!ok) error = lastErrorText();
     CloseHandle(handle);
     return ok;
