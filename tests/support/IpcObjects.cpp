@@ -4,7 +4,9 @@
 #include <sys/sem.h>
 #include <sys/shm.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 namespace testsupport {
 
@@ -23,6 +25,11 @@ int removeIpcObjectsKeyedIn(const std::string& folder) {
         if (semaphore != -1 && semctl(semaphore, 0, IPC_RMID) == 0) ++removed;
     }
     return removed;
+}
+
+void noteUpdateProcess(long long pid) {
+    const char* file = std::getenv("UPDATER_IPC_PIDS");
+    if (file && *file && pid > 0) std::ofstream(file, std::ios::app) << pid << "\n";
 }
 
 }  // namespace testsupport

@@ -9,4 +9,9 @@ namespace testsupport {
 // it ran with that folder as TMPDIR. Returns how many objects went.
 int removeIpcObjectsKeyedIn(const std::string& folder);
 
+// Notes the process id of an Update program a test started, for the check
+// of the IPC-objects fixture (tests/support/ipc_objects.sh): one line in
+// $UPDATER_IPC_PIDS, when that is set.
+void noteUpdateProcess(long long pid);
+
 }  // namespace testsupport

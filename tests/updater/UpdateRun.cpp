@@ -70,6 +70,7 @@ int UpdateRunTest::runUpdate(const QMap<QString, QString>& extra, const QString&
     update.setStandardErrorFile(QProcess::nullDevice());
     update.setStandardOutputFile(QProcess::nullDevice());
     update.start(mUpdater, updateArguments(remoteVersion, localVersion));
+    testsupport::noteUpdateProcess(update.processId());
     if (!update.waitForFinished(120000)) {
         update.kill();
         update.waitForFinished();

@@ -35,6 +35,7 @@ protected:
         process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process->start(UPDATE_PROGRAM, arguments);
         EXPECT_TRUE(process->waitForStarted(10000));
+        testsupport::noteUpdateProcess(process->processId());
         return process;
     }
     QString log() const {

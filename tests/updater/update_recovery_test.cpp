@@ -171,6 +171,7 @@ TEST_F(UpdateRecovery, KilledFromOutsideDuringExtractionWithItsArchiverOrphaned)
     update.setStandardErrorFile(QProcess::nullDevice());
     update.start(mUpdater, updateArguments());
     ASSERT_TRUE(update.waitForStarted());
+    testsupport::noteUpdateProcess(update.processId());
     pid_t archiver = -1;
     for (int i = 0; i < 20000 && archiver <= 0; ++i) {
         archiver = childOf(update.processId());
