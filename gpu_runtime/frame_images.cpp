@@ -64,6 +64,16 @@ cl_int transfer(Direction direction, cl_command_queue q, cl_mem image, std::size
 
 std::size_t texels(int pixels, int per) { return static_cast<std::size_t>(pixels / per); }
 
+// Image <-> its buffer copy, whole region, on the in-order queue.
+cl_int copy(Direction direction, cl_command_queue q, cl_mem image, cl_mem buffer, std::size_t width,
+            std::size_t height) {
+  const std::size_t origin[3] = {0, 0, 0};
+  const std::size_t region[3] = {width, height, 1};
+  return direction == Direction::kUpload
+             ? clEnqueueCopyImageToBuffer(q, image, buffer, origin, region, 0, 0, nullptr, nullptr)
+             : clEnqueueCopyBufferToImage(q, buffer, image, 0, origin, region, 0, nullptr, nullptr);
+}
+
 }  // namespace
 
 bool check_frame(const char* call, int w, int h, const void* const* planes, std::size_t planeCount) {
@@ -144,6 +154,7 @@ int FrameImages::create(const DeviceContext& dc, FrameLayout layout, int w, int 
   layout_ = layout;
   w_ = w;
   h_ = h;
+  access_ = access;
   cl_channel_order chroma = CL_RGBA;
   if (layout == FrameLayout::kI420) {
     // Same bytes every way: two chroma samples per RG texel, four per RGBA
@@ -161,20 +172,48 @@ int FrameImages::create(const DeviceContext& dc, FrameLayout layout, int w, int 
     }
   }
   for (int i = 0; i < plane_count(); ++i) {
-    planes_[i].reset(create_image_2d(dc.context, i == 0 ? CL_RGBA : chroma, texel_width(i), rows(i),
-                                     plane_texts(layout, i, m).create));
+    const char* failed = plane_texts(layout, i, m).create;
+    planes_[i].reset(create_image_2d(dc.context, i == 0 ? CL_RGBA : chroma, texel_width(i), rows(i), failed));
     if (!planes_[i]) return -1;
+    if (access != FrameAccess::kKernelBuffers) continue;
+    // A plane without its buffer is a plane that failed.
+    cl_int status = CL_SUCCESS;
+    buffers_[i].reset(clCreateBuffer(dc.context, CL_MEM_READ_WRITE, plane_bytes(i), nullptr, &status));
+    if (status != CL_SUCCESS) {
+      gpu_print(failed, status);
+      buffers_[i].reset();
+      planes_[i].reset();
+      return -1;
+    }
   }
   return 0;
 }
 
+std::size_t FrameImages::plane_bytes(int i) const {
+  const std::size_t w = static_cast<std::size_t>(w_);
+  if (layout_ == FrameLayout::kYuy2) return 2 * w * rows(i);
+  return (layout_ == FrameLayout::kI420 && i > 0 ? w / 2 : w) * rows(i);
+}
+
 cl_int FrameImages::upload_plane(cl_command_queue q, int i, const std::uint8_t* host, const FrameMessages& m) const {
   // OpenCL only reads from the host pointer of an upload.
-  return transfer(Direction::kUpload, q, planes_[i], texel_width(i), rows(i), const_cast<std::uint8_t*>(host),
-                  plane_texts(layout_, i, m).write);
+  const char* failed = plane_texts(layout_, i, m).write;
+  cl_int status =
+      transfer(Direction::kUpload, q, planes_[i], texel_width(i), rows(i), const_cast<std::uint8_t*>(host), failed);
+  if (status != CL_SUCCESS || access_ != FrameAccess::kKernelBuffers) return status;
+  status = copy(Direction::kUpload, q, planes_[i], buffers_[i], texel_width(i), rows(i));
+  if (status != CL_SUCCESS) gpu_print(failed, status);
+  return status;
 }
 
 cl_int FrameImages::read_plane(cl_command_queue q, int i, std::uint8_t* host) const {
+  if (access_ == FrameAccess::kKernelBuffers && planes_[i] && q) {
+    const cl_int status = copy(Direction::kDownload, q, planes_[i], buffers_[i], texel_width(i), rows(i));
+    if (status != CL_SUCCESS) {
+      gpu_print("Error @clEnqueueReadImage:%d\n", status);
+      return status;
+    }
+  }
   return readImage2D(q, planes_[i], texel_width(i), rows(i), host);
 }
 

@@ -131,11 +131,11 @@ gpurt::Pass grade_pass(FrameLayout layout, const gpurt::FrameImages& src, cl_mem
                    kLaunchFailed,
                    ArgStatus::kRunningSum,
                    gpurt::LocalSize::kCached};
-  for (int i = 0; i < src.plane_count(); ++i) pass.args.push_back({KernelArg::mem(src.plane(i)), kArgFailed});
+  for (int i = 0; i < src.plane_count(); ++i) pass.args.push_back({KernelArg::mem(src.kernel_plane(i)), kArgFailed});
   pass.args.push_back({KernelArg::mem(table), kArgFailedAt, g.tableSite});
   pass.args.push_back({KernelArg::i32(edge), g.edgeArgFailed, g.tableSite + 3});
   for (int i = 0; i < dst.plane_count(); ++i)
-    pass.args.push_back({KernelArg::mem(dst.plane(i)), kArgFailedAt, g.tableSite + 6 + 3 * i});
+    pass.args.push_back({KernelArg::mem(dst.kernel_plane(i)), kArgFailedAt, g.tableSite + 6 + 3 * i});
   return pass;
 }
 
@@ -145,7 +145,7 @@ void impCL3DLut::run(FrameLayout layout, int w, int h, const std::uint8_t* const
   if (!gpurt::check_frames(grade_layout(layout).call, layout, w, h, {src, dst})) return;
 
   gpurt::FrameSet<2>& frames = frames_[static_cast<int>(layout)];
-  const int made = frames.ensure(dc_, layout, w, h, kFrameMessages, 1);
+  const int made = frames.ensure(dc_, layout, w, h, kFrameMessages, 0, /*kernelBuffers=*/true);
   if (made != gpurt::FrameSet<2>::kUnchanged) {
     if (made < 2) gpurt::gpu_print("%s", kFrameCreateFailed[made]);
     dc_.localSizes.clear();

@@ -11,17 +11,14 @@
 // is shared by 2 x 2 pixels, so one item reads and writes it once. The grid is
 // (w/4, h); items of the lower half of the grid have no block and return.
 // On CPU devices image reads and writes are costly calls while buffer loads
-// are cheap, which is why the table is a buffer and the eight pixels of a
-// block are converted together in float8 arithmetic.
+// are cheap, which is why the frames come as buffer copies of the host planes
+// (packed rows, one byte per sample), the table is a buffer and the eight
+// pixels of a block are converted together in float8 arithmetic.
 #include "gpu_runtime/yuv_convention.h"
 
 #define INLINE __attribute__((always_inline)) inline
 
-__constant sampler_t kNearest = CLK_NORMALIZED_COORDS_FALSE | CLK_ADDRESS_CLAMP_TO_EDGE | CLK_FILTER_NEAREST;
-
-#include "gpu_runtime/i420_chroma_cl.h"
-
-// Codes 0..1 (as read from UNORM images) of eight pixels -> graded Y', Cb, Cr codes.
+// Codes 0..1 of eight pixels -> graded Y', Cb, Cr codes.
 INLINE void grade8(float8 y, float8 cb, float8 cr, __global const float4* lut, int n, float4* out) {
   const float8 yn = (y * 255.0f - YUVC_Y_OFFSET) * (1.0f / YUVC_Y_RANGE);
   const float8 pb = (cb * 255.0f - YUVC_C_OFFSET) * (1.0f / YUVC_C_RANGE);
@@ -71,38 +68,48 @@ INLINE float4 chroma_420(const float4* p) {
   return (float4)((p[0] + p[1] + p[4] + p[5]).yz, (p[2] + p[3] + p[6] + p[7]).yz) * 0.25f;
 }
 
-__kernel void nv12_GM_3DLut_tex3D(__read_only image2d_t srcY, __read_only image2d_t srcUV,
-                                  __global const float4* lut, int n, __write_only image2d_t dstY,
-                                  __write_only image2d_t dstUV) {
-  const int x = get_global_id(0), row = get_global_id(1);
-  if (row >= get_image_height(srcUV)) return;
-  const float4 top = read_imagef(srcY, kNearest, (int2)(x, 2 * row));
-  const float4 bottom = read_imagef(srcY, kNearest, (int2)(x, 2 * row + 1));
-  const float4 c = read_imagef(srcUV, kNearest, (int2)(x, row));
-  float4 p[8];
-  grade8((float8)(top, bottom), (float8)(c.xxzz, c.xxzz), (float8)(c.yyww, c.yyww), lut, n, p);
-  write_imagef(dstY, (int2)(x, 2 * row), (float4)(p[0].x, p[1].x, p[2].x, p[3].x));
-  write_imagef(dstY, (int2)(x, 2 * row + 1), (float4)(p[4].x, p[5].x, p[6].x, p[7].x));
-  write_imagef(dstUV, (int2)(x, row), chroma_420(p));
+// Bytes <-> codes 0..1, rounded to the nearest byte as UNORM images store them.
+INLINE float4 codes4(__global const uchar* p) { return convert_float4(vload4(0, p)) * (1.0f / 255.0f); }
+INLINE float2 codes2(__global const uchar* p) { return convert_float2(vload2(0, p)) * (1.0f / 255.0f); }
+INLINE void store4(__global uchar* p, float4 v) { vstore4(convert_uchar4_sat_rte(v * 255.0f), 0, p); }
+INLINE void store2(__global uchar* p, float2 v) { vstore2(convert_uchar2_sat_rte(v * 255.0f), 0, p); }
+
+// The luma of the 4 x 2 block at item (x, row) of a frame w bytes wide.
+#define BLOCK_PROLOGUE                                    \
+  const int x = get_global_id(0), row = get_global_id(1); \
+  if (row >= (int)get_global_size(1) / 2) return;         \
+  const int w = 4 * (int)get_global_size(0), top = 2 * row * w + 4 * x, bottom = top + w
+
+INLINE void store_luma(__global uchar* Y, int top, int bottom, const float4* p) {
+  store4(Y + top, (float4)(p[0].x, p[1].x, p[2].x, p[3].x));
+  store4(Y + bottom, (float4)(p[4].x, p[5].x, p[6].x, p[7].x));
 }
 
-__kernel void i420_GM_3DLut_tex3D(__read_only image2d_t srcY, __read_only image2d_t srcU,
-                                  __read_only image2d_t srcV, __global const float4* lut, int n,
-                                  __write_only image2d_t dstY, __write_only image2d_t dstU,
-                                  __write_only image2d_t dstV) {
-  const int x = get_global_id(0), row = get_global_id(1);
-  if (row >= get_image_height(srcU)) return;
-  const float4 top = read_imagef(srcY, kNearest, (int2)(x, 2 * row));
-  const float4 bottom = read_imagef(srcY, kNearest, (int2)(x, 2 * row + 1));
-  const float2 u = read_chroma_pair(srcU, x, row);
-  const float2 v = read_chroma_pair(srcV, x, row);
+__kernel void nv12_GM_3DLut_tex3D(__global const uchar* srcY, __global const uchar* srcUV, __global const float4* lut,
+                                  int n, __global uchar* dstY, __global uchar* dstUV) {
+  BLOCK_PROLOGUE;
+  const int chroma = row * w + 4 * x;
+  const float4 c = codes4(srcUV + chroma);
   float4 p[8];
-  grade8((float8)(top, bottom), (float8)(u.xxyy, u.xxyy), (float8)(v.xxyy, v.xxyy), lut, n, p);
-  write_imagef(dstY, (int2)(x, 2 * row), (float4)(p[0].x, p[1].x, p[2].x, p[3].x));
-  write_imagef(dstY, (int2)(x, 2 * row + 1), (float4)(p[4].x, p[5].x, p[6].x, p[7].x));
+  grade8((float8)(codes4(srcY + top), codes4(srcY + bottom)), (float8)(c.xxzz, c.xxzz), (float8)(c.yyww, c.yyww), lut,
+         n, p);
+  store_luma(dstY, top, bottom, p);
+  store4(dstUV + chroma, chroma_420(p));
+}
+
+__kernel void i420_GM_3DLut_tex3D(__global const uchar* srcY, __global const uchar* srcU, __global const uchar* srcV,
+                                  __global const float4* lut, int n, __global uchar* dstY, __global uchar* dstU,
+                                  __global uchar* dstV) {
+  BLOCK_PROLOGUE;
+  const int chroma = row * (w / 2) + 2 * x;
+  const float2 u = codes2(srcU + chroma), v = codes2(srcV + chroma);
+  float4 p[8];
+  grade8((float8)(codes4(srcY + top), codes4(srcY + bottom)), (float8)(u.xxyy, u.xxyy), (float8)(v.xxyy, v.xxyy), lut,
+         n, p);
+  store_luma(dstY, top, bottom, p);
   const float4 c = chroma_420(p);
-  write_chroma_pair(dstU, x, row, c.xz);
-  write_chroma_pair(dstV, x, row, c.yw);
+  store2(dstU + chroma, c.xz);
+  store2(dstV + chroma, c.yw);
 }
 
 // YUY2 texels are Y0 Cb Y1 Cr; chroma is shared by pixel pairs.
@@ -111,19 +118,16 @@ INLINE float4 yuy2_texel(float4 a, float4 b) {
   return (float4)(a.x, c.x, b.x, c.y);
 }
 
-__kernel void yuy2_GM_3DLut_tex3D(__read_only image2d_t src, __global const float4* lut, int n,
-                                  __write_only image2d_t dst) {
-  const int x = get_global_id(0), row = get_global_id(1);
-  if (2 * row >= get_image_height(src)) return;
-  const float4 a = read_imagef(src, kNearest, (int2)(2 * x, 2 * row));
-  const float4 b = read_imagef(src, kNearest, (int2)(2 * x + 1, 2 * row));
-  const float4 c = read_imagef(src, kNearest, (int2)(2 * x, 2 * row + 1));
-  const float4 d = read_imagef(src, kNearest, (int2)(2 * x + 1, 2 * row + 1));
+// Rows of 2w bytes: the block's bytes start at 8x of rows 2*row and 2*row+1.
+__kernel void yuy2_GM_3DLut_tex3D(__global const uchar* src, __global const float4* lut, int n, __global uchar* dst) {
+  BLOCK_PROLOGUE;
+  const int upper = 2 * top, lower = 2 * bottom;
+  const float8 a = convert_float8(vload8(0, src + upper)) * (1.0f / 255.0f);
+  const float8 c = convert_float8(vload8(0, src + lower)) * (1.0f / 255.0f);
   float4 p[8];
-  grade8((float8)(a.x, a.z, b.x, b.z, c.x, c.z, d.x, d.z), (float8)(a.y, a.y, b.y, b.y, c.y, c.y, d.y, d.y),
-         (float8)(a.w, a.w, b.w, b.w, c.w, c.w, d.w, d.w), lut, n, p);
-  write_imagef(dst, (int2)(2 * x, 2 * row), yuy2_texel(p[0], p[1]));
-  write_imagef(dst, (int2)(2 * x + 1, 2 * row), yuy2_texel(p[2], p[3]));
-  write_imagef(dst, (int2)(2 * x, 2 * row + 1), yuy2_texel(p[4], p[5]));
-  write_imagef(dst, (int2)(2 * x + 1, 2 * row + 1), yuy2_texel(p[6], p[7]));
+  grade8((float8)(a.s0246, c.s0246), (float8)(a.s1155, c.s1155), (float8)(a.s3377, c.s3377), lut, n, p);
+  store4(dst + upper, yuy2_texel(p[0], p[1]));
+  store4(dst + upper + 4, yuy2_texel(p[2], p[3]));
+  store4(dst + lower, yuy2_texel(p[4], p[5]));
+  store4(dst + lower + 4, yuy2_texel(p[6], p[7]));
 }

@@ -44,6 +44,12 @@ enum class FrameAccess {
   // Kernels only read it: where the device lacks RG images, I420 chroma rows
   // of a whole number of RGBA texels are read as RGBA, two pairs per read.
   kKernelReads,
+  // Kernels take a buffer copy of each plane, packed as the host plane: on
+  // CPU devices image reads and writes are software calls that cost more
+  // than the work per pixel. The images stay what uploads and read-backs
+  // use; each upload also copies the image into its buffer and each
+  // read-back copies the buffer into the image first.
+  kKernelBuffers,
 };
 
 // The images of one frame. Planes are created in host-plane order.
@@ -59,9 +65,13 @@ class FrameImages {
   FrameLayout layout() const { return layout_; }
   int plane_count() const { return gpurt::plane_count(layout_); }
   cl_mem plane(int i) const { return planes_[i]; }
+  // What kernels take for plane i: its buffer copy (kKernelBuffers) or the image.
+  cl_mem kernel_plane(int i) const { return access_ == FrameAccess::kKernelBuffers ? buffers_[i] : planes_[i]; }
   // Region of plane i in texels: whole rows of the host plane.
   std::size_t texel_width(int i) const;
   std::size_t rows(int i) const;
+  // Bytes of host plane i.
+  std::size_t plane_bytes(int i) const;
 
   // Blocking transfers of whole packed planes; the status of the call, after
   // printing a failure. An empty handle counts as CL_INVALID_MEM_OBJECT and
@@ -76,7 +86,9 @@ class FrameImages {
   FrameLayout layout_ = FrameLayout::kNv12;
   int w_ = 0, h_ = 0;
   std::size_t chromaTexels_ = 0;  // I420: texels per chroma row, w/4 (RG), w/8 (RGBA) or w/2 (R)
+  FrameAccess access_ = FrameAccess::kReadWrite;
   MemObject planes_[kMaxPlanes];
+  MemObject buffers_[kMaxPlanes];  // kKernelBuffers only
 };
 
 // The frames of one layout that a processing object keeps (a grading
@@ -89,18 +101,17 @@ class FrameSet {
 
   // When the layout or size differs from the last call: releases the frames
   // and creates them again in order, stopping at the first failure; kernels
-  // only read the first `inputs` frames. Returns kUnchanged, the index of the
-  // frame whose creation failed, or N.
-  int ensure(const DeviceContext& dc, FrameLayout layout, int w, int h, const FrameMessages& m,
-             std::size_t inputs = 0) {
+  // only read the first `inputs` frames (unless they take buffers). Returns
+  // kUnchanged, the index of the frame whose creation failed, or N.
+  int ensure(const DeviceContext& dc, FrameLayout layout, int w, int h, const FrameMessages& m, std::size_t inputs = 0,
+             bool kernelBuffers = false) {
     if (layout == layout_ && w == w_ && h == h_) return kUnchanged;
     layout_ = layout;
     w_ = w;
     h_ = h;
     for (FrameImages& frame : frames_) frame = FrameImages{};
     for (std::size_t i = 0; i < N; ++i)
-      if (frames_[i].create(dc, layout, w, h, m, i < inputs ? FrameAccess::kKernelReads : FrameAccess::kReadWrite) != 0)
-        return static_cast<int>(i);
+      if (frames_[i].create(dc, layout, w, h, m, access_of(i, inputs, kernelBuffers)) != 0) return static_cast<int>(i);
     return static_cast<int>(N);
   }
 
@@ -108,6 +119,11 @@ class FrameSet {
   const FrameImages& operator[](std::size_t i) const { return frames_[i]; }
 
  private:
+  static FrameAccess access_of(std::size_t i, std::size_t inputs, bool kernelBuffers) {
+    if (kernelBuffers) return FrameAccess::kKernelBuffers;
+    return i < inputs ? FrameAccess::kKernelReads : FrameAccess::kReadWrite;
+  }
+
   FrameLayout layout_ = FrameLayout::kNv12;
   int w_ = 0, h_ = 0;
   std::array<FrameImages, N> frames_;
