@@ -52,7 +52,7 @@ std::vector<ArgStep> numbered(std::initializer_list<KernelArg> args) {
 // Arguments that all print "Error @clSetKernelArg".
 void add_plain(std::vector<ArgStep>& steps, KernelArg arg) { steps.push_back({arg, kArg}); }
 void add_frame(std::vector<ArgStep>& steps, const gpurt::FrameImages& frame) {
-  for (int i = 0; i < frame.plane_count(); ++i) add_plain(steps, mem(frame.plane(i)));
+  for (int i = 0; i < frame.plane_count(); ++i) add_plain(steps, mem(frame.kernel_plane(i)));
 }
 
 Pass pass(int kernel, std::vector<ArgStep> args, Grid grid, const char* failure) {

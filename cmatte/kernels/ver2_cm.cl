@@ -2,19 +2,17 @@
 // segmentation, guided-filter arithmetic at quarter resolution, matte
 // smoothing and the blend.
 //
-// Camera, background and output frames are images (frame_images.h). Every
-// working plane (key K, companion S, mask M, alpha, half and quarter key,
-// the guided-filter planes) is a buffer with a header (plane.cl.h): it lets
-// one kernel take byte or float planes of any size, as the host passes only
-// the handles, and on CPU devices buffer loads are far cheaper than image reads.
-#include "gpu_runtime/yuv_convention.h"
-
-#include "plane.cl.h"
+// The launched kernels take camera, background and output frames as buffer
+// copies of the host planes (frame_bytes_cl.h). Every working plane (key K, companion S, mask M, alpha, half and
+// quarter key, the guided-filter planes) is a buffer with a header (plane.cl.h): it lets one kernel take byte or float
+// planes of any size, as the host passes only the handles, and on CPU devices buffer loads are far cheaper than image
+// reads.
 #include "blend.cl.h"
+#include "gpu_runtime/frame_bytes_cl.h"
+#include "gpu_runtime/yuv_convention.h"
+#include "plane.cl.h"
 
 #define TABLE_SIZE 512
-
-#include "gpu_runtime/i420_chroma_cl.h"
 
 // ---- colour -----------------------------------------------------------------
 
@@ -123,32 +121,35 @@ INLINE bool group_idle(void) {
   const int x = get_global_id(0), blockRows = (int)get_global_size(1) / 2;        \
   for (int row = (int)get_global_id(1) * KEY_BLOCKS, end = min(row + KEY_BLOCKS, blockRows); row < end; ++row)
 
-INLINE void nv12_key(__read_only image2d_t Y, __read_only image2d_t UV, int mode, Tables t, Plane K, Plane S) {
+// Frames of w = 4 * grid width pixels; the luma of block row `row` starts at
+// byte 2 * row * w + 4 * x.
+#define FRAME_WIDTH (4 * (int)get_global_size(0))
+
+INLINE void nv12_key(FrameBytes Y, FrameBytes UV, int mode, Tables t, Plane K, Plane S) {
+  const int w = FRAME_WIDTH;
   FOR_EACH_BLOCK(row) {
-    const float4 uv = read_imagef(UV, kNearest, (int2)(x, row));
-    key_block(read_imagef(Y, kNearest, (int2)(x, 2 * row)), read_imagef(Y, kNearest, (int2)(x, 2 * row + 1)),
-              uv.s02, uv.s13, mode, t, K, S, x, row);
+    const int top = 2 * row * w + 4 * x;
+    const float4 uv = load_codes4(UV + row * w + 4 * x);
+    key_block(load_codes4(Y + top), load_codes4(Y + top + w), uv.s02, uv.s13, mode, t, K, S, x, row);
   }
 }
 
-INLINE void i420_key(__read_only image2d_t Y, __read_only image2d_t U, __read_only image2d_t V, int mode, Tables t,
-                     Plane K, Plane S) {
+INLINE void i420_key(FrameBytes Y, FrameBytes U, FrameBytes V, int mode, Tables t, Plane K, Plane S) {
+  const int w = FRAME_WIDTH;
   FOR_EACH_BLOCK(row) {
-    key_block(read_imagef(Y, kNearest, (int2)(x, 2 * row)), read_imagef(Y, kNearest, (int2)(x, 2 * row + 1)),
-              read_chroma_pair(U, x, row), read_chroma_pair(V, x, row), mode, t, K, S, x, row);
+    const int top = 2 * row * w + 4 * x, chroma = row * (w / 2) + 2 * x;
+    key_block(load_codes4(Y + top), load_codes4(Y + top + w), load_codes2(U + chroma), load_codes2(V + chroma), mode, t,
+              K, S, x, row);
   }
 }
 
-// Four pixels (two YUY2 texels) of two rows per block.
-INLINE void yuy2_key(__read_only image2d_t src, int mode, Tables t, Plane K, Plane S) {
+// Four pixels (two YUY2 texels, 8 bytes of a 2w-byte row) of two rows per block.
+INLINE void yuy2_key(FrameBytes src, int mode, Tables t, Plane K, Plane S) {
   const int4 hk = header(K), hs = header(S);
+  const int w = FRAME_WIDTH;
   FOR_EACH_BLOCK(row) {
-    const float4 a = read_imagef(src, kNearest, (int2)(2 * x, 2 * row));
-    const float4 b = read_imagef(src, kNearest, (int2)(2 * x + 1, 2 * row));
-    const float4 c = read_imagef(src, kNearest, (int2)(2 * x, 2 * row + 1));
-    const float4 d = read_imagef(src, kNearest, (int2)(2 * x + 1, 2 * row + 1));
-    const Key8 k = key8((float8)(a.x, a.z, b.x, b.z, c.x, c.z, d.x, d.z), (float8)(a.yy, b.yy, c.yy, d.yy),
-                        (float8)(a.ww, b.ww, c.ww, d.ww), mode, t);
+    const float8 a = load_codes8(src + 4 * row * w + 8 * x), c = load_codes8(src + (4 * row + 2) * w + 8 * x);
+    const Key8 k = key8((float8)(a.s0246, c.s0246), (float8)(a.s1155, c.s1155), (float8)(a.s3377, c.s3377), mode, t);
     store4(K, hk, x, 2 * row, k.key.lo);
     store4(K, hk, x, 2 * row + 1, k.key.hi);
     store4(S, hs, x, 2 * row, k.lightness.lo);
@@ -180,14 +181,13 @@ __kernel void nv12_GM_cal_LabA_w2h2(__read_only image2d_t Y, __read_only image2d
   store_half_pair(S, x, row, k.lightness.s01);
 }
 
-__kernel void nv12_GM_cal_LabA(__read_only image2d_t Y, __read_only image2d_t UV, TABLE_ARGS, int flag, Plane K,
-                               Plane S) {
+__kernel void nv12_GM_cal_LabA(FrameBytes Y, FrameBytes UV, TABLE_ARGS, int flag, Plane K, Plane S) {
   if (group_idle()) return;
   LOCAL_TABLES;
   nv12_key(Y, UV, green_mode(flag), t, K, S);
 }
 
-__kernel void nv12_GM_cal_LabB(__read_only image2d_t Y, __read_only image2d_t UV, TABLE_ARGS, Plane K, Plane S) {
+__kernel void nv12_GM_cal_LabB(FrameBytes Y, FrameBytes UV, TABLE_ARGS, Plane K, Plane S) {
   if (group_idle()) return;
   LOCAL_TABLES;
   nv12_key(Y, UV, KEY_BLUE, t, K, S);
@@ -205,27 +205,25 @@ __kernel void yuy2_GM_cal_LabA_w2h2(__read_only image2d_t src, TABLE_ARGS, int f
   store_half_pair(S, x, row, k.lightness.s01);
 }
 
-__kernel void yuy2_GM_cal_LabA(__read_only image2d_t src, TABLE_ARGS, int flag, Plane K, Plane S) {
+__kernel void yuy2_GM_cal_LabA(FrameBytes src, TABLE_ARGS, int flag, Plane K, Plane S) {
   if (group_idle()) return;
   LOCAL_TABLES;
   yuy2_key(src, green_mode(flag), t, K, S);
 }
 
-__kernel void yuy2_GM_cal_LabB(__read_only image2d_t src, TABLE_ARGS, Plane K, Plane S) {
+__kernel void yuy2_GM_cal_LabB(FrameBytes src, TABLE_ARGS, Plane K, Plane S) {
   if (group_idle()) return;
   LOCAL_TABLES;
   yuy2_key(src, KEY_BLUE, t, K, S);
 }
 
-__kernel void i420_GM_cal_LabA(__read_only image2d_t Y, __read_only image2d_t U, __read_only image2d_t V,
-                               TABLE_ARGS, int flag, Plane K, Plane S) {
+__kernel void i420_GM_cal_LabA(FrameBytes Y, FrameBytes U, FrameBytes V, TABLE_ARGS, int flag, Plane K, Plane S) {
   if (group_idle()) return;
   LOCAL_TABLES;
   i420_key(Y, U, V, green_mode(flag), t, K, S);
 }
 
-__kernel void i420_GM_cal_LabB(__read_only image2d_t Y, __read_only image2d_t U, __read_only image2d_t V,
-                               TABLE_ARGS, Plane K, Plane S) {
+__kernel void i420_GM_cal_LabB(FrameBytes Y, FrameBytes U, FrameBytes V, TABLE_ARGS, Plane K, Plane S) {
   if (group_idle()) return;
   LOCAL_TABLES;
   i420_key(Y, U, V, KEY_BLUE, t, K, S);
@@ -233,56 +231,80 @@ __kernel void i420_GM_cal_LabB(__read_only image2d_t Y, __read_only image2d_t U,
 
 // ---- blend ------------------------------------------------------------------
 
-// Grid (w/4, h/2): one 4 x 2 block per item.
-__kernel void nv12_GM_blendForeAndBack(__read_only image2d_t Y, __read_only image2d_t UV, CPlane S,
-                                       __read_only image2d_t bY, __read_only image2d_t bUV, CPlane A8, int keyColor,
-                                       __write_only image2d_t oY, __write_only image2d_t oUV) {
-  blend_nv12_block(Y, UV, bY, bUV, A8, keyColor, oY, oUV, get_global_id(0), get_global_id(1));
+// Blocks that are all backdrop or all subject are byte copies of one frame.
+INLINE void copy_luma_block(FrameBytes Y, OutBytes oY, int top, int w) {
+  vstore4(vload4(0, Y + top), 0, oY + top);
+  vstore4(vload4(0, Y + top + w), 0, oY + top + w);
 }
 
-INLINE void copy_i420_block(__read_only image2d_t Y, __read_only image2d_t U, __read_only image2d_t V,
-                            __write_only image2d_t oY, __write_only image2d_t oU, __write_only image2d_t oV, int x,
-                            int row) {
-  write_imagef(oY, (int2)(x, 2 * row), read_imagef(Y, kNearest, (int2)(x, 2 * row)));
-  write_imagef(oY, (int2)(x, 2 * row + 1), read_imagef(Y, kNearest, (int2)(x, 2 * row + 1)));
-  write_chroma_pair(oU, x, row, read_chroma_pair(U, x, row));
-  write_chroma_pair(oV, x, row, read_chroma_pair(V, x, row));
+// The 4 x 2 block at texel x of rows 2*row and 2*row+1, chroma shared by its
+// two 2 x 2 halves: the matte, or which frame it copies (0 backdrop, 1 subject,
+// -1 blend).
+INLINE int block_matte(CPlane A8, int x, int row, float4* a0, float4* a1) {
+  const int4 ha = header(A8);
+  *a0 = load4(A8, ha, x, 2 * row);
+  *a1 = load4(A8, ha, x, 2 * row + 1);
+  return all_zero(*a0, *a1) ? 0 : all_one(*a0, *a1) ? 1 : -1;
+}
+
+// Grid (w/4, h/2): one 4 x 2 block per item.
+__kernel void nv12_GM_blendForeAndBack(FrameBytes Y, FrameBytes UV, CPlane S, FrameBytes bY, FrameBytes bUV, CPlane A8,
+                                       int keyColor, OutBytes oY, OutBytes oUV) {
+  const int x = get_global_id(0), row = get_global_id(1), w = FRAME_WIDTH;
+  const int top = 2 * row * w + 4 * x, chroma = row * w + 4 * x;
+  float4 a0, a1;
+  const int copy = block_matte(A8, x, row, &a0, &a1);
+  if (copy >= 0) {
+    copy_luma_block(copy ? Y : bY, oY, top, w);
+    vstore4(vload4(0, (copy ? UV : bUV) + chroma), 0, oUV + chroma);
+    return;
+  }
+  float4 y0 = load_codes4(Y + top), y1 = load_codes4(Y + top + w);
+  const float4 uv = load_codes4(UV + chroma), buv = load_codes4(bUV + chroma);
+  float2 cb = uv.s02, cr = uv.s13;
+  blend_block(&y0, &y1, &cb, &cr, load_codes4(bY + top), load_codes4(bY + top + w), buv.s02, buv.s13, a0, a1, keyColor);
+  store_codes4(oY + top, y0);
+  store_codes4(oY + top + w, y1);
+  store_codes4(oUV + chroma, (float4)(cb.x, cr.x, cb.y, cr.y));
 }
 
 // Frame grid (w/4, h): items of the upper half blend one 4 x 2 block each.
-__kernel void i420_GM_blendForeAndBack(__read_only image2d_t Y, __read_only image2d_t U, __read_only image2d_t V,
-                                       CPlane S, __read_only image2d_t bY, __read_only image2d_t bU,
-                                       __read_only image2d_t bV, CPlane A8, int keyColor, __write_only image2d_t oY,
-                                       __write_only image2d_t oU, __write_only image2d_t oV) {
-  const int x = get_global_id(0), row = get_global_id(1);
+__kernel void i420_GM_blendForeAndBack(FrameBytes Y, FrameBytes U, FrameBytes V, CPlane S, FrameBytes bY, FrameBytes bU,
+                                       FrameBytes bV, CPlane A8, int keyColor, OutBytes oY, OutBytes oU, OutBytes oV) {
+  const int x = get_global_id(0), row = get_global_id(1), w = FRAME_WIDTH;
   if (row >= (int)get_global_size(1) / 2) return;
-  const int4 ha = header(A8);
-  const float4 a0 = load4(A8, ha, x, 2 * row), a1 = load4(A8, ha, x, 2 * row + 1);
-  // Blocks that are all backdrop or all subject are copies of one frame.
-  if (all_zero(a0, a1)) {
-    copy_i420_block(bY, bU, bV, oY, oU, oV, x, row);
+  const int top = 2 * row * w + 4 * x, chroma = row * (w / 2) + 2 * x;
+  float4 a0, a1;
+  const int copy = block_matte(A8, x, row, &a0, &a1);
+  if (copy >= 0) {
+    copy_luma_block(copy ? Y : bY, oY, top, w);
+    vstore2(vload2(0, (copy ? U : bU) + chroma), 0, oU + chroma);
+    vstore2(vload2(0, (copy ? V : bV) + chroma), 0, oV + chroma);
     return;
   }
-  if (all_one(a0, a1)) {
-    copy_i420_block(Y, U, V, oY, oU, oV, x, row);
-    return;
-  }
-  float4 y0 = read_imagef(Y, kNearest, (int2)(x, 2 * row)), y1 = read_imagef(Y, kNearest, (int2)(x, 2 * row + 1));
-  float2 cb = read_chroma_pair(U, x, row), cr = read_chroma_pair(V, x, row);
-  blend_block(&y0, &y1, &cb, &cr, read_imagef(bY, kNearest, (int2)(x, 2 * row)),
-              read_imagef(bY, kNearest, (int2)(x, 2 * row + 1)), read_chroma_pair(bU, x, row),
-              read_chroma_pair(bV, x, row), a0, a1, keyColor);
-  write_imagef(oY, (int2)(x, 2 * row), y0);
-  write_imagef(oY, (int2)(x, 2 * row + 1), y1);
-  write_chroma_pair(oU, x, row, cb);
-  write_chroma_pair(oV, x, row, cr);
+  float4 y0 = load_codes4(Y + top), y1 = load_codes4(Y + top + w);
+  float2 cb = load_codes2(U + chroma), cr = load_codes2(V + chroma);
+  blend_block(&y0, &y1, &cb, &cr, load_codes4(bY + top), load_codes4(bY + top + w), load_codes2(bU + chroma),
+              load_codes2(bV + chroma), a0, a1, keyColor);
+  store_codes4(oY + top, y0);
+  store_codes4(oY + top + w, y1);
+  store_codes2(oU + chroma, cb);
+  store_codes2(oV + chroma, cr);
 }
 
-// Frame grid (w/4, h): two YUY2 texels (four pixels) per item; the chroma of
-// a pixel pair takes the mean alpha of the pair.
-__kernel void yuy2_GM_blendForeAndBack(__read_only image2d_t src, CPlane S, __read_only image2d_t bg, CPlane A8,
-                                       int keyColor, __write_only image2d_t out) {
-  blend_yuy2_pixels(src, bg, A8, keyColor, out, get_global_id(0), get_global_id(1));
+// Frame grid (w/4, h): two YUY2 texels (four pixels, 8 bytes of a 2w-byte
+// row) per item; the chroma of a pixel pair takes the mean alpha of the pair.
+__kernel void yuy2_GM_blendForeAndBack(FrameBytes src, CPlane S, FrameBytes bg, CPlane A8, int keyColor, OutBytes out) {
+  const int t = get_global_id(0), y = get_global_id(1), at = 2 * y * FRAME_WIDTH + 8 * t;
+  const float4 a = load4(A8, header(A8), t, y);
+  if (all_zero(a, a) || all_one(a, a)) {
+    vstore8(vload8(0, (a.x > 0.5f ? src : bg) + at), 0, out + at);
+    return;
+  }
+  const float2 dir = key_chroma_direction(keyColor);
+  const float8 c = load_codes8(src + at), b = load_codes8(bg + at);
+  store_codes4(out + at, blend_yuy2_texel(c.lo, b.lo, a.s01, dir));
+  store_codes4(out + at + 4, blend_yuy2_texel(c.hi, b.hi, a.s23, dir));
 }
 
 // ---- histogram ----------------------------------------------------------------

@@ -18,6 +18,8 @@
 
 #define INLINE __attribute__((always_inline)) inline
 
+#include "gpu_runtime/frame_bytes_cl.h"
+
 // Codes 0..1 of eight pixels -> graded Y', Cb, Cr codes.
 INLINE void grade8(float8 y, float8 cb, float8 cr, __global const float4* lut, int n, float4* out) {
   const float8 yn = (y * 255.0f - YUVC_Y_OFFSET) * (1.0f / YUVC_Y_RANGE);
@@ -68,48 +70,41 @@ INLINE float4 chroma_420(const float4* p) {
   return (float4)((p[0] + p[1] + p[4] + p[5]).yz, (p[2] + p[3] + p[6] + p[7]).yz) * 0.25f;
 }
 
-// Bytes <-> codes 0..1, rounded to the nearest byte as UNORM images store them.
-INLINE float4 codes4(__global const uchar* p) { return convert_float4(vload4(0, p)) * (1.0f / 255.0f); }
-INLINE float2 codes2(__global const uchar* p) { return convert_float2(vload2(0, p)) * (1.0f / 255.0f); }
-INLINE void store4(__global uchar* p, float4 v) { vstore4(convert_uchar4_sat_rte(v * 255.0f), 0, p); }
-INLINE void store2(__global uchar* p, float2 v) { vstore2(convert_uchar2_sat_rte(v * 255.0f), 0, p); }
-
 // The luma of the 4 x 2 block at item (x, row) of a frame w bytes wide.
 #define BLOCK_PROLOGUE                                    \
   const int x = get_global_id(0), row = get_global_id(1); \
   if (row >= (int)get_global_size(1) / 2) return;         \
   const int w = 4 * (int)get_global_size(0), top = 2 * row * w + 4 * x, bottom = top + w
 
-INLINE void store_luma(__global uchar* Y, int top, int bottom, const float4* p) {
-  store4(Y + top, (float4)(p[0].x, p[1].x, p[2].x, p[3].x));
-  store4(Y + bottom, (float4)(p[4].x, p[5].x, p[6].x, p[7].x));
+INLINE void store_luma(OutBytes Y, int top, int bottom, const float4* p) {
+  store_codes4(Y + top, (float4)(p[0].x, p[1].x, p[2].x, p[3].x));
+  store_codes4(Y + bottom, (float4)(p[4].x, p[5].x, p[6].x, p[7].x));
 }
 
-__kernel void nv12_GM_3DLut_tex3D(__global const uchar* srcY, __global const uchar* srcUV, __global const float4* lut,
-                                  int n, __global uchar* dstY, __global uchar* dstUV) {
+__kernel void nv12_GM_3DLut_tex3D(FrameBytes srcY, FrameBytes srcUV, __global const float4* lut, int n, OutBytes dstY,
+                                  OutBytes dstUV) {
   BLOCK_PROLOGUE;
   const int chroma = row * w + 4 * x;
-  const float4 c = codes4(srcUV + chroma);
+  const float4 c = load_codes4(srcUV + chroma);
   float4 p[8];
-  grade8((float8)(codes4(srcY + top), codes4(srcY + bottom)), (float8)(c.xxzz, c.xxzz), (float8)(c.yyww, c.yyww), lut,
-         n, p);
+  grade8((float8)(load_codes4(srcY + top), load_codes4(srcY + bottom)), (float8)(c.xxzz, c.xxzz),
+         (float8)(c.yyww, c.yyww), lut, n, p);
   store_luma(dstY, top, bottom, p);
-  store4(dstUV + chroma, chroma_420(p));
+  store_codes4(dstUV + chroma, chroma_420(p));
 }
 
-__kernel void i420_GM_3DLut_tex3D(__global const uchar* srcY, __global const uchar* srcU, __global const uchar* srcV,
-                                  __global const float4* lut, int n, __global uchar* dstY, __global uchar* dstU,
-                                  __global uchar* dstV) {
+__kernel void i420_GM_3DLut_tex3D(FrameBytes srcY, FrameBytes srcU, FrameBytes srcV, __global const float4* lut, int n,
+                                  OutBytes dstY, OutBytes dstU, OutBytes dstV) {
   BLOCK_PROLOGUE;
   const int chroma = row * (w / 2) + 2 * x;
-  const float2 u = codes2(srcU + chroma), v = codes2(srcV + chroma);
+  const float2 u = load_codes2(srcU + chroma), v = load_codes2(srcV + chroma);
   float4 p[8];
-  grade8((float8)(codes4(srcY + top), codes4(srcY + bottom)), (float8)(u.xxyy, u.xxyy), (float8)(v.xxyy, v.xxyy), lut,
-         n, p);
+  grade8((float8)(load_codes4(srcY + top), load_codes4(srcY + bottom)), (float8)(u.xxyy, u.xxyy),
+         (float8)(v.xxyy, v.xxyy), lut, n, p);
   store_luma(dstY, top, bottom, p);
   const float4 c = chroma_420(p);
-  store2(dstU + chroma, c.xz);
-  store2(dstV + chroma, c.yw);
+  store_codes2(dstU + chroma, c.xz);
+  store_codes2(dstV + chroma, c.yw);
 }
 
 // YUY2 texels are Y0 Cb Y1 Cr; chroma is shared by pixel pairs.
@@ -119,15 +114,15 @@ INLINE float4 yuy2_texel(float4 a, float4 b) {
 }
 
 // Rows of 2w bytes: the block's bytes start at 8x of rows 2*row and 2*row+1.
-__kernel void yuy2_GM_3DLut_tex3D(__global const uchar* src, __global const float4* lut, int n, __global uchar* dst) {
+__kernel void yuy2_GM_3DLut_tex3D(FrameBytes src, __global const float4* lut, int n, OutBytes dst) {
   BLOCK_PROLOGUE;
   const int upper = 2 * top, lower = 2 * bottom;
-  const float8 a = convert_float8(vload8(0, src + upper)) * (1.0f / 255.0f);
-  const float8 c = convert_float8(vload8(0, src + lower)) * (1.0f / 255.0f);
+  const float8 a = load_codes8(src + upper);
+  const float8 c = load_codes8(src + lower);
   float4 p[8];
   grade8((float8)(a.s0246, c.s0246), (float8)(a.s1155, c.s1155), (float8)(a.s3377, c.s3377), lut, n, p);
-  store4(dst + upper, yuy2_texel(p[0], p[1]));
-  store4(dst + upper + 4, yuy2_texel(p[2], p[3]));
-  store4(dst + lower, yuy2_texel(p[4], p[5]));
-  store4(dst + lower + 4, yuy2_texel(p[6], p[7]));
+  store_codes4(dst + upper, yuy2_texel(p[0], p[1]));
+  store_codes4(dst + upper + 4, yuy2_texel(p[2], p[3]));
+  store_codes4(dst + lower, yuy2_texel(p[4], p[5]));
+  store_codes4(dst + lower + 4, yuy2_texel(p[6], p[7]));
 }
