@@ -1,9 +1,11 @@
 /* Blend helpers shared by the keyer programs: camera over background by the
  * matte, with the key colour's spill removed from edge chroma, and the
- * YCbCr to RGB conversion of one pixel. Needs plane.cl.h and the YCbCr
- * convention header. */
+ * YCbCr to RGB conversion of one pixel. */
 #ifndef CMATTE_BLEND_CL_H
 #define CMATTE_BLEND_CL_H
+
+#include "gpu_runtime/yuv_convention.h"
+#include "plane.cl.h"
 
 // Unit chroma direction (Pb, Pr) of the key colour; zero for no valid key.
 INLINE float2 key_chroma_direction(int keyColor) {

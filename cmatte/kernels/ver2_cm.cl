@@ -3,11 +3,12 @@
 // smoothing and the blend.
 //
 // The launched kernels take camera, background and output frames as buffer
-// copies of the host planes (frame_bytes_cl.h). Every working plane (key K, companion S, mask M, alpha, half and
-// quarter key, the guided-filter planes) is a buffer with a header (plane.cl.h): it lets one kernel take byte or float
-// planes of any size, as the host passes only the handles, and on CPU devices buffer loads are far cheaper than image
-// reads.
-#include "blend.cl.h"
+// copies of the host planes (frame_bytes_cl.h). Every working plane (key K,
+// companion S, mask M, alpha, half and quarter key, the guided-filter planes)
+// is a buffer with a header (plane.cl.h): it lets one kernel take byte or
+// float planes of any size, as the host passes only the handles, and on CPU
+// devices buffer loads are far cheaper than image reads.
+#include "blend.cl.h"  // first: it brings plane.cl.h, which defines INLINE
 #include "gpu_runtime/frame_bytes_cl.h"
 #include "gpu_runtime/yuv_convention.h"
 #include "plane.cl.h"
