@@ -163,7 +163,7 @@ void ver2_cm::prepare_frame(FrameLayout layout, int w, int h) {
     if (resized) history_.resetThresholdHistory();
   }
   LayoutSet& set = layouts_[static_cast<int>(layout)];
-  const int made = set.frames.ensure(dc_, layout, w, h, kFrameMessages, 0, /*kernelBuffers=*/true);
+  const int made = set.frames.ensure(dc_, layout, w, h, kFrameMessages, gpurt::FrameAccess::kKernelBuffers);
   if (made == gpurt::FrameSet<3>::kUnchanged) return;
   set.work = WorkingSet{};
   if (made == 3) create_working_set(set.work, w, h);

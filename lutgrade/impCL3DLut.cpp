@@ -145,7 +145,7 @@ void impCL3DLut::run(FrameLayout layout, int w, int h, const std::uint8_t* const
   if (!gpurt::check_frames(grade_layout(layout).call, layout, w, h, {src, dst})) return;
 
   gpurt::FrameSet<2>& frames = frames_[static_cast<int>(layout)];
-  const int made = frames.ensure(dc_, layout, w, h, kFrameMessages, 0, /*kernelBuffers=*/true);
+  const int made = frames.ensure(dc_, layout, w, h, kFrameMessages, gpurt::FrameAccess::kKernelBuffers);
   if (made != gpurt::FrameSet<2>::kUnchanged) {
     if (made < 2) gpurt::gpu_print("%s", kFrameCreateFailed[made]);
     dc_.localSizes.clear();

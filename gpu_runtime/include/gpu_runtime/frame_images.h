@@ -100,18 +100,17 @@ class FrameSet {
   static constexpr int kUnchanged = -1;
 
   // When the layout or size differs from the last call: releases the frames
-  // and creates them again in order, stopping at the first failure; kernels
-  // only read the first `inputs` frames (unless they take buffers). Returns
+  // and creates them again in order, stopping at the first failure. Returns
   // kUnchanged, the index of the frame whose creation failed, or N.
-  int ensure(const DeviceContext& dc, FrameLayout layout, int w, int h, const FrameMessages& m, std::size_t inputs = 0,
-             bool kernelBuffers = false) {
+  int ensure(const DeviceContext& dc, FrameLayout layout, int w, int h, const FrameMessages& m,
+             FrameAccess access = FrameAccess::kReadWrite) {
     if (layout == layout_ && w == w_ && h == h_) return kUnchanged;
     layout_ = layout;
     w_ = w;
     h_ = h;
     for (FrameImages& frame : frames_) frame = FrameImages{};
     for (std::size_t i = 0; i < N; ++i)
-      if (frames_[i].create(dc, layout, w, h, m, access_of(i, inputs, kernelBuffers)) != 0) return static_cast<int>(i);
+      if (frames_[i].create(dc, layout, w, h, m, access) != 0) return static_cast<int>(i);
     return static_cast<int>(N);
   }
 
@@ -119,11 +118,6 @@ class FrameSet {
   const FrameImages& operator[](std::size_t i) const { return frames_[i]; }
 
  private:
-  static FrameAccess access_of(std::size_t i, std::size_t inputs, bool kernelBuffers) {
-    if (kernelBuffers) return FrameAccess::kKernelBuffers;
-    return i < inputs ? FrameAccess::kKernelReads : FrameAccess::kReadWrite;
-  }
-
   FrameLayout layout_ = FrameLayout::kNv12;
   int w_ = 0, h_ = 0;
   std::array<FrameImages, N> frames_;
