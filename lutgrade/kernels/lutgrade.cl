@@ -93,18 +93,21 @@ __kernel void nv12_GM_3DLut_tex3D(FrameBytes srcY, FrameBytes srcUV, __global co
   store_codes4(dstUV + chroma, chroma_420(p));
 }
 
-__kernel void i420_GM_3DLut_tex3D(FrameBytes srcY, FrameBytes srcU, FrameBytes srcV, __global const float4* lut, int n,
-                                  OutBytes dstY, OutBytes dstU, OutBytes dstV) {
+// Chroma pairs are gathered into the NV12 order Cb0 Cr0 Cb1 Cr1, so one
+// conversion each way serves both planes.
+__kernel void i420_GM_3DLut_tex3D(FrameBytes srcY, FrameBytes srcU, FrameBytes srcV, __global const float4* lut,
+                                  int n, OutBytes dstY, OutBytes dstU, OutBytes dstV) {
   BLOCK_PROLOGUE;
   const int chroma = row * (w / 2) + 2 * x;
-  const float2 u = load_codes2(srcU + chroma), v = load_codes2(srcV + chroma);
+  const uchar2 u = vload2(0, srcU + chroma), v = vload2(0, srcV + chroma);
+  const float4 c = convert_float4((uchar4)(u.x, v.x, u.y, v.y)) * (1.0f / 255.0f);
   float4 p[8];
-  grade8((float8)(load_codes4(srcY + top), load_codes4(srcY + bottom)), (float8)(u.xxyy, u.xxyy),
-         (float8)(v.xxyy, v.xxyy), lut, n, p);
+  grade8((float8)(load_codes4(srcY + top), load_codes4(srcY + bottom)), (float8)(c.xxzz, c.xxzz),
+         (float8)(c.yyww, c.yyww), lut, n, p);
   store_luma(dstY, top, bottom, p);
-  const float4 c = chroma_420(p);
-  store_codes2(dstU + chroma, c.xz);
-  store_codes2(dstV + chroma, c.yw);
+  const uchar4 out = convert_uchar4_sat_rte(chroma_420(p) * 255.0f);
+  vstore2(out.xz, 0, dstU + chroma);
+  vstore2(out.yw, 0, dstV + chroma);
 }
 
 // YUY2 texels are Y0 Cb Y1 Cr; chroma is shared by pixel pairs.
