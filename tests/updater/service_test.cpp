@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "QtTestApp.h"
+#include "ServiceAttempt.h"
 #include "TestServers.h"
 #include "common/OrvalenMd5.h"
 #include "logging/OVLogMng.h"
@@ -25,13 +26,7 @@ const char kManifest[] =
     R"({"packages": [{"packageCode": "LUMI_DESK", "versionName": "1.3.0", "versionValue": 130,
         "description": "Sharper keying", "file": "peza-studio-1.3.0.7z"}]})";
 
-struct Outcome {
-    bool finished = false;
-    int code = -1;
-    QString fileName;
-    std::vector<int> progress;
-    int finishCount = 0;
-};
+using Outcome = updatertest::AttemptOutcome;
 
 class UpdateService : public testing::Test {
 protected:
@@ -59,27 +54,9 @@ protected:
         return QString::fromStdString(readFile(OVLogMng::instance()->logFilePath().toStdString()));
     }
 
-    // One checkUpdateAndDownload, from the call to its finish signal, with
-    // the signals received on this (the GUI) thread.
     static Outcome attempt(const QString& softCode = "LUMI_DESK",
                            const QString& version = "1.2.0") {
-        Outcome outcome;
-        QObject receiver;
-        QObject::connect(&service(), &OVUpdateService::sigDownloadProgressBack, &receiver,
-                         [&outcome](int progress) { outcome.progress.push_back(progress); });
-        QObject::connect(&service(), &OVUpdateService::sigDownloadFinishBack, &receiver,
-                         [&outcome](int code, const QString& fileName) {
-                             outcome.code = code;
-                             outcome.fileName = fileName;
-                             outcome.finished = true;
-                             ++outcome.finishCount;
-                         });
-        service().checkUpdateAndDownload(softCode, version);
-        outcome.finished =
-            updatertest::processEventsUntil([&outcome] { return outcome.finished; }, 90000);
-        // Nothing else may arrive for this attempt.
-        updatertest::processEventsUntil([] { return false; }, 200);
-        return outcome;
+        return updatertest::runAttempt(softCode, version);
     }
 
     static std::vector<testsupport::SeenRequest> seenAt(const std::string& path) {

@@ -12,9 +12,11 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include "OrvalenBackendServer/OrvalenPackageSignature.h"
 #include "QtTestApp.h"
 #include "SampleInstallation.h"
 #include "TestServers.h"
+#include "TestSigningKeys.h"
 
 namespace {
 
@@ -54,9 +56,8 @@ protected:
         return readFile(mSandbox.filePath("p.7z"));
     }
 
-    // Runs Update in direct-upgrade mode to its end; its exit status.
-    int runUpdate() {
-        QProcess update;
+    // Starts Update in direct-upgrade mode.
+    void startUpdate(QProcess& update) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         const QString home = mSandbox.filePath("home");
         environment.insert("HOME", home);
@@ -69,12 +70,48 @@ protected:
         update.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         update.setStandardOutputFile(QProcess::nullDevice());
         update.start(mInstallation.updaterDir + "/Update", {mSandbox.filePath("stub.sh"), "2.0.1", "2.0.0", "upgrade"});
+    }
+    // Runs Update in direct-upgrade mode to its end; its exit status.
+    int runUpdate() {
+        QProcess update;
+        startUpdate(update);
         if (!update.waitForFinished(120000)) {
             update.kill();
             update.waitForFinished();
             return -1000;
         }
         return update.exitCode();
+    }
+
+    // Runs Update until its log shows the text, then ends it: a failed
+    // download leaves it at the failure dialog. False when the text never came.
+    bool runUpdateUntilLogged(const QString& text) {
+        QProcess update;
+        startUpdate(update);
+        QDeadlineTimer deadline(120000);
+        while (!readFile(studio() + "logs/peza-update.txt").contains(text.toUtf8()) &&
+               !deadline.hasExpired()) {
+            QThread::msleep(50);
+        }
+        const bool shown = !deadline.hasExpired();
+        update.kill();
+        update.waitForFinished();
+        return shown;
+    }
+    // Signs the package now on the server as LUMI_DESK 2.0.1 and puts the
+    // signature beside it; the copy of Update gets the test keys A and B.
+    void signPackage(const char* secretKey) {
+        uint64_t size = 0;
+        std::string sha256;
+        ASSERT_TRUE(Orvalen::hashPackageFile(mBackend.packagePath(kPackageName), size, sha256));
+        mBackend.writePackage(
+            std::string(kPackageName) + ".sig",
+            Orvalen::signStatement(secretKey,
+                                   Orvalen::packageStatement("LUMI_DESK", "2.0.1", size, sha256)));
+    }
+    void useTestKeysUpdate() {
+        ASSERT_TRUE(QFile::remove(mInstallation.updaterDir + "/Update"));
+        ASSERT_TRUE(QFile::copy(UPDATE_PROGRAM_TESTKEYS, mInstallation.updaterDir + "/Update"));
     }
 
     // The stub's arguments, one a line, once it has run.
@@ -111,6 +148,39 @@ TEST_F(UpdateEndToEnd, DownloadsInstallsRecordsAndRestarts) {
     EXPECT_EQ(setting("update/remotePEZAVer").toString(), "2.0.1");
     EXPECT_EQ(registryVersion("peza"), "2.0.1");
     EXPECT_EQ(registryVersion("pezaPro"), "2.0.0");
+    EXPECT_TRUE(
+        readFile(studio() + "logs/peza-update.txt")
+            .contains("no package signing key built in: packages are not signature-checked"));
+}
+
+TEST_F(UpdateEndToEnd, WithTestKeysBuiltInAPackageSignedByTheSecondKeyInstalls) {
+    useTestKeysUpdate();
+    mBackend.writePackage(kPackageName, sevenZipPackage().toStdString());
+    signPackage(testkeys::kSecretB);
+    EXPECT_EQ(runUpdate(), 255);
+    EXPECT_EQ(restartArguments(), "OpenByUpdate\n2.0.1\n");
+    EXPECT_EQ(readFile(mInstallation.installDir + "/app.txt"), "new app");
+    EXPECT_EQ(registryVersion("peza"), "2.0.1");
+    EXPECT_TRUE(readFile(studio() + "logs/peza-update.txt")
+                    .contains("package signature verified with built-in key 2 of 2"));
+}
+
+TEST_F(UpdateEndToEnd, WithTestKeysBuiltInATamperedPackageIsRefusedAndNothingInstalled) {
+    useTestKeysUpdate();
+    QByteArray package = sevenZipPackage();
+    mBackend.writePackage(kPackageName, package.toStdString());
+    signPackage(testkeys::kSecretA);
+    // Still a good archive, and the server announces the new MD5.
+    mBackend.writePackage(kPackageName, package.append("tampered").toStdString());
+    ASSERT_TRUE(runUpdateUntilLogged("on_dlFinishedBack============ \"\" ,state=== 2"));
+    EXPECT_TRUE(readFile(studio() + "logs/peza-update.txt")
+                    .contains("package signature refused (does not verify)"));
+    EXPECT_FALSE(QFile::exists(studio() + kPackageName));
+    EXPECT_EQ(readFile(mInstallation.installDir + "/app.txt"), "old app");
+    EXPECT_FALSE(QFile::exists(mInstallation.installDir + "/data/added.txt"));
+    EXPECT_NE(setting("update/setupProgress").toInt(), 100);
+    EXPECT_EQ(registryVersion("peza"), "2.0.0");
+    EXPECT_FALSE(QFile::exists(mSandbox.filePath("stub.sh.args")));
 }
 
 TEST_F(UpdateEndToEnd, ArchiverFailureRestartsWithoutTouchingTheEntry) {

@@ -71,4 +71,7 @@ private:
     bool mInitialised = false;
     std::mutex mTeardownMutex;
     OVTlsSettings mTls;
+    // The offer being downloaded, for its signature check on the pool thread.
+    std::string mOfferedVersionName;
+    std::string mOfferedSignature;
 };
