@@ -148,6 +148,12 @@ TEST(OtaReceived, ReadsThePackageSignatureWhenPresent) {
     EXPECT_EQ(received.packageSignature, "c2ln");
 }
 
+TEST(OtaReceived, PackageSizeOfTwoGibibytesAndMoreIsRead) {
+    OrvalenOtaReceived received;
+    ASSERT_TRUE(received.parseData(R"({"packageSize":3000000000})"));
+    EXPECT_EQ(received.packageSize, 3000000000LL);
+}
+
 TEST(OtaReceived, MissingOrWrongTypedMembersKeepTheirFields) {
     OrvalenOtaReceived received;
     received.fileUrl = "kept";
