@@ -56,3 +56,18 @@ function(finish_gpu_library target building_define)
   project_warnings(${target})
   install_shared_library(${target} ${target})
 endfunction()
+
+# link_gpu_library_internals(<target> <library>)
+# For a test or tool that uses a GPU library's internal classes as well as its
+# public one. The Windows DLLs export the public class only, so there the
+# target takes the library's own objects instead of its import library.
+function(link_gpu_library_internals target library)
+  if(WIN32)
+    target_sources(${target} PRIVATE $<TARGET_OBJECTS:${library}>)
+    target_compile_definitions(${target} PRIVATE $<TARGET_PROPERTY:${library},COMPILE_DEFINITIONS>)
+    target_include_directories(${target} PRIVATE $<TARGET_PROPERTY:${library},INTERFACE_INCLUDE_DIRECTORIES>)
+    target_link_libraries(${target} PRIVATE gpu_runtime)
+  else()
+    target_link_libraries(${target} PRIVATE ${library})
+  endif()
+endfunction()

@@ -4,6 +4,7 @@
 
 #include "gpu_runtime/gpu_print.h"
 #include "gpu_runtime/platform_choice.h"
+#include "platform/cl_entry_points.h"
 
 namespace gpurt {
 namespace {
@@ -69,8 +70,7 @@ int DeviceContext::initOpenCL() {
     gpu_print("Error @clGetDeviceIDs:%d\n", status);
     // Machines without a GPU (and CPU runtimes) still grade: take the platform's
     // first device of any type.
-    if (clGetDeviceIDs(platform, CL_DEVICE_TYPE_ALL, 1, &device, nullptr) != CL_SUCCESS)
-      device = nullptr;
+    if (clGetDeviceIDs(platform, CL_DEVICE_TYPE_ALL, 1, &device, nullptr) != CL_SUCCESS) device = nullptr;
   }
 
   if (device) {
@@ -95,9 +95,8 @@ void DeviceContext::create_queues() {
   for (int i = 0; i < variant_.queueCount && i < kMaxQueues; ++i) {
     cl_int status = CL_INVALID_CONTEXT;
     if (context) {
-      queues[i] = variant_.queueApi == QueueApi::kLegacy
-                      ? clCreateCommandQueue(context, device, 0, &status)
-                      : clCreateCommandQueueWithProperties(context, device, nullptr, &status);
+      queues[i] = variant_.queueApi == QueueApi::kLegacy ? clCreateCommandQueue(context, device, 0, &status)
+                                                         : create_queue_with_properties(context, device, &status);
     }
     if (status != CL_SUCCESS) {
       gpu_print("Error @clCreateCommandQueue:%d\n", status);
