@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "gpu_runtime/gpu_print.h"
+#include "platform/table_file_open.h"
 
 namespace lutgrade {
 namespace {
@@ -169,7 +170,7 @@ bool parse_table(std::FILE* file, TableFormat format, ParsedTable& table) {
 bool read_table_file(const char* path, TableFormat format, ParsedTable& table) {
   const ReaderText& text = texts_of(format);
   gpu_print(text.pathLine, path);
-  std::FILE* file = std::fopen(path, "r");
+  std::FILE* file = open_table_file(path);
   if (!file) {
     gpu_print("%s", text.openFailure);
     return false;

@@ -78,6 +78,10 @@ class LUTGRADE_EXPORT Lut3D {
 
   // Reads a .cube or .3dl file (extension cube/CUBE/3dl/3DL), resamples it to
   // lutSize (2-256) points per axis and makes it the current table.
+  // path is 8-bit text. On Windows it is read as UTF-8 when it is valid UTF-8
+  // and names a file, else in the system's ANSI code page, so a Qt host may
+  // pass QFile::encodeName(name) or name.toUtf8(); UTF-8 also reaches names
+  // the code page cannot spell. Elsewhere the bytes are the file name.
   // 0 on success; otherwise the current table stays and a non-zero status is returned.
   int load_filter_of_cube_3dl_file(const char* path, int lutSize);
 
