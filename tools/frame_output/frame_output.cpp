@@ -1,6 +1,7 @@
 #include "frame_output.h"
 
 #if defined(_WIN32)
+#include <fcntl.h>
 #include <io.h>
 #define dup _dup
 #define dup2 _dup2
@@ -15,7 +16,19 @@ int keep_stdout_for_frames() {
   std::fflush(stdout);
   const int frameFd = dup(1);
   dup2(2, 1);
+#if defined(_WIN32)
+  _setmode(frameFd, _O_BINARY);  // no line-end translation of frame bytes
+#endif
   return frameFd;
+}
+
+std::FILE* open_frame_input(const std::string& path) {
+  if (path != "-") return std::fopen(path.c_str(), "rb");
+#if defined(_WIN32)
+  // Standard input starts in text mode, which ends at the first 0x1A byte.
+  _setmode(_fileno(stdin), _O_BINARY);
+#endif
+  return stdin;
 }
 
 FrameOutput::FrameOutput(const char* tool, const std::string& path, int frameFd)
