@@ -31,6 +31,21 @@ bool isUsableFileName(const std::string& fileName) {
     return fileName.find_first_not_of('.') != std::string::npos;
 }
 
+bool isReservedFileName(const std::string& fileName, const std::vector<std::string>& reserved) {
+    const auto folded = [](std::string name) {
+        name.erase(name.find_last_not_of('.') + 1);
+        for (char& c : name) {
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        }
+        return name;
+    };
+    const std::string name = folded(fileName);
+    for (const std::string& candidate : reserved) {
+        if (folded(candidate) == name) return true;
+    }
+    return false;
+}
+
 std::string localFilePath(const std::string& directory, const std::string& fileName) {
     std::string path = withNativeSeparators(directory);
     if (path.empty() || path.back() != platform::kPathSeparator) path += platform::kPathSeparator;

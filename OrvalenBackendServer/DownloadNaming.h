@@ -4,6 +4,7 @@
 // path, and the directory created level by level.
 
 #include <string>
+#include <vector>
 
 namespace Orvalen {
 
@@ -14,6 +15,10 @@ std::string fileNameFromUrl(const std::string& url);
 // False for names that would not name a file of their own: empty, or only
 // dots ("." and ".." are the directory and its parent).
 bool isUsableFileName(const std::string& fileName);
+
+// True when the name is one of the reserved names, ignoring letter case and
+// trailing dots (Windows drops those: "update.ini." is update.ini).
+bool isReservedFileName(const std::string& fileName, const std::vector<std::string>& reserved);
 
 // The directory and the name, with one separator between them. Both "\" and
 // "/" in the directory count as separators.

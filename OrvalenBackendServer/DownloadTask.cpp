@@ -129,6 +129,11 @@ void DownloadTask::downloadAndReport() {
         finish(E_ORVALEN_DOWNLOAD_BAD_URL, std::string());
         return;
     }
+    if (isReservedFileName(mFileName, mReservedNames)) {
+        DL_LOG(LEVEL_ERROR, "url %s names the reserved file %s", mUrl.c_str(), mFileName.c_str());
+        finish(E_ORVALEN_DOWNLOAD_BAD_URL, std::string());
+        return;
+    }
     const std::string localPath = localFilePath(mDirectory, mFileName);
     int32_t result = download(mUrl, localPath, mConnectTimeout);
     for (int32_t attempt = 0; isRetried(result) && attempt < mRetryCount; ++attempt) {
@@ -145,6 +150,7 @@ void DownloadTask::Run(void*) {
         mUrl = mParameter->url;
         mMd5 = mParameter->md5;
         mFileSize = mParameter->fileSize;
+        mReservedNames = mParameter->reservedNames;
     }
     downloadAndReport();
     DL_LOG(LEVEL_DEBUG, "Run exit!");

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "OrvalenBackendServer/OrvalenDownloadManager.h"
 #include "common/HThread.h"
@@ -43,6 +44,7 @@ private:
     bool mSkipCertificateCheck = false;
     std::string mCaBundleFile;
     int64_t mFileSize = 0;
+    std::vector<std::string> mReservedNames;
     std::shared_ptr<OrvalenDownloadParameter> mParameter;
 };
 

@@ -43,6 +43,8 @@ struct Transfer {
     bool rejected = false;         // not the file's bytes: never written
     bool alreadyComplete = false;  // nothing left to fetch beyond the local file
     bool writeFailed = false;
+    bool overLimit = false;        // the body went past the expected size
+    int64_t bodyBytes = 0;         // written from the current response
     size_t uncommittedBytes = 0;  // written since the disk was last given data
     Clock::time_point lastCommit = Clock::now();
 };
@@ -123,8 +125,19 @@ size_t onBody(char* data, size_t size, size_t count, void* userData) {
     auto& transfer = *static_cast<Transfer*>(userData);
     if (!transfer.bodyChecked) checkResponse(transfer);
     if (!transfer.bodyAccepted) return 0;
-    const size_t written = std::fwrite(data, size, count, transfer.file) * size;
-    if (written != size * count) {
+    // A known size is a limit: nothing is written beyond it, and the
+    // transfer stops there; the MD5 check then decides.
+    size_t wanted = size * count;
+    if (transfer.expectedSize >= 0) {
+        const int64_t room = transfer.expectedSize - transfer.resumeOffset - transfer.bodyBytes;
+        if (static_cast<int64_t>(wanted) > room) {
+            wanted = room > 0 ? static_cast<size_t>(room) : 0;
+            transfer.overLimit = true;
+        }
+    }
+    const size_t written = std::fwrite(data, 1, wanted, transfer.file);
+    transfer.bodyBytes += static_cast<int64_t>(written);
+    if (written != wanted) {
         transfer.writeFailed = true;
         return written;
     }
@@ -133,7 +146,7 @@ size_t onBody(char* data, size_t size, size_t count, void* userData) {
         transfer.writeFailed = true;
         return 0;
     }
-    return written;
+    return transfer.overLimit ? 0 : written;
 }
 
 int onProgress(void* userData, curl_off_t dltotal, curl_off_t dlnow, curl_off_t, curl_off_t) {
@@ -169,6 +182,32 @@ void checkBodilessResponse(Transfer& transfer) {
     if (!transfer.bodyChecked && responseCode(transfer.curl) != 0) checkResponse(transfer);
 }
 
+// The attempt's result once the file is closed.
+int32_t resultOf(const Transfer& transfer, CURLcode result, bool committed, bool closed,
+                 const DownloadRequest& request) {
+    if (transfer.alreadyComplete) return E_DOWNLOAD_OK;
+    if (transfer.rejected) return E_DOWNLOAD_TRANSFER_FAILED;
+    const bool fileWritten = !transfer.writeFailed && committed && closed;
+    if (transfer.overLimit && fileWritten) {
+        DL_LOG(LEVEL_ERROR, "body longer than the announced %lld bytes, stopped there",
+               static_cast<long long>(request.expectedSize));
+        return E_DOWNLOAD_OK;
+    }
+    if (result != CURLE_OK) {
+        DL_LOG(LEVEL_ERROR, "[file: %s, line: %d] %s: %s", SOURCE_FILE, __LINE__,
+               "Orvalen::DownloadTask::download", curl_easy_strerror(result));
+        if (result == CURLE_URL_MALFORMAT) return E_DOWNLOAD_MALFORMED_URL;
+        if (result == CURLE_WRITE_ERROR) return E_DOWNLOAD_WRITE_ERROR;
+        return E_DOWNLOAD_TRANSFER_FAILED;
+    }
+    if (!fileWritten) {
+        DL_LOG(LEVEL_ERROR, "[file: %s, line: %d] %s: write %s error", SOURCE_FILE, __LINE__,
+               "Orvalen::DownloadTask::download", request.localPath.c_str());
+        return E_DOWNLOAD_WRITE_ERROR;
+    }
+    return E_DOWNLOAD_OK;
+}
+
 }  // namespace
 
 int32_t downloadOnce(const DownloadRequest& request, CURL*& activeHandle) {
@@ -180,6 +219,7 @@ int32_t downloadOnce(const DownloadRequest& request, CURL*& activeHandle) {
         std::remove(request.localPath.c_str());
         localLength = 0;
     }
+    const bool createdHere = platform::fileSize(request.localPath) < 0;
     std::FILE* file = std::fopen(request.localPath.c_str(), "ab+");
     if (!file) {
         DL_LOG(LEVEL_ERROR, "fopen %s error", request.localPath.c_str());
@@ -189,6 +229,7 @@ int32_t downloadOnce(const DownloadRequest& request, CURL*& activeHandle) {
     if (!curl) {
         DL_LOG(LEVEL_ERROR, "[file %s, line %d] mCurl init error", SOURCE_FILE, __LINE__);
         std::fclose(file);
+        if (createdHere) std::remove(request.localPath.c_str());
         return E_DOWNLOAD_NO_HANDLE;
     }
 
@@ -213,22 +254,14 @@ int32_t downloadOnce(const DownloadRequest& request, CURL*& activeHandle) {
     activeHandle = nullptr;
     const bool committed = platform::commitToDisk(file);
     const bool closed = std::fclose(file) == 0;
-
-    if (transfer.alreadyComplete) return E_DOWNLOAD_OK;
-    if (transfer.rejected) return E_DOWNLOAD_TRANSFER_FAILED;
-    if (result != CURLE_OK) {
-        DL_LOG(LEVEL_ERROR, "[file: %s, line: %d] %s: %s", SOURCE_FILE, __LINE__,
-               "Orvalen::DownloadTask::download", curl_easy_strerror(result));
-        if (result == CURLE_URL_MALFORMAT) return E_DOWNLOAD_MALFORMED_URL;
-        if (result == CURLE_WRITE_ERROR) return E_DOWNLOAD_WRITE_ERROR;
-        return E_DOWNLOAD_TRANSFER_FAILED;
+    const int32_t outcome = resultOf(transfer, result, committed, closed, request);
+    // A refused address (another scheme, a redirect, an error status) leaves
+    // no empty file behind.
+    if (createdHere && outcome != E_DOWNLOAD_OK && platform::fileSize(request.localPath) == 0) {
+        DL_LOG(LEVEL_DEBUG, "nothing written, %s removed", request.localPath.c_str());
+        std::remove(request.localPath.c_str());
     }
-    if (transfer.writeFailed || !committed || !closed) {
-        DL_LOG(LEVEL_ERROR, "[file: %s, line: %d] %s: write %s error", SOURCE_FILE, __LINE__,
-               "Orvalen::DownloadTask::download", request.localPath.c_str());
-        return E_DOWNLOAD_WRITE_ERROR;
-    }
-    return E_DOWNLOAD_OK;
+    return outcome;
 }
 
 }  // namespace Orvalen

@@ -20,7 +20,7 @@ bool OrvalenOtaReceived::parseData(const std::string& data) {
     readString(document, "iconUrl", iconUrl);
     readString(document, "packageCode", packageCode);
     readString(document, "packageDescription", packageDescription);
-    readInt(document, "packageSize", packageSize);
+    readInt64(document, "packageSize", packageSize);
     readInt(document, "packageType", packageType);
     readInt(document, "upgradeType", upgradeType);
     readString(document, "versionName", versionName);

@@ -78,7 +78,7 @@ TEST_F(BackendServerTest, FindsAnUpgradeAndItsDownloadAddress) {
     EXPECT_EQ(mServer->queryUpgrade(received, "LUMI_DESK", 120, ""), E_ORVALEN_QUERY_HAS_UPGRADE);
     EXPECT_EQ(received.fileUrl, backend().packageUrl("peza-1.3.0.7z"));
     EXPECT_EQ(received.fileMd5, OrvalenMd5().getFromString(kPackage));
-    EXPECT_EQ(received.packageSize, static_cast<int32_t>(kPackage.size()));
+    EXPECT_EQ(received.packageSize, static_cast<int64_t>(kPackage.size()));
     EXPECT_EQ(received.packageCode, "LUMI_DESK");
     EXPECT_EQ(received.packageDescription, "faster keying");
     EXPECT_EQ(received.versionName, "1.3.0");

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <string>
+#include <vector>
 
 #include "ChildProcess.h"
 #include "DownloadNaming.h"
@@ -46,6 +47,16 @@ TEST(DownloadFileName, OnlyDotsNameNoFile) {
     EXPECT_FALSE(isUsableFileName("..."));
     EXPECT_TRUE(isUsableFileName(".hidden"));
     EXPECT_TRUE(isUsableFileName("a..b"));
+}
+
+TEST(DownloadFileName, ReservedNamesIgnoreLetterCaseAndTrailingDots) {
+    const std::vector<std::string> reserved = {"update.ini", "logs"};
+    EXPECT_TRUE(Orvalen::isReservedFileName("update.ini", reserved));
+    EXPECT_TRUE(Orvalen::isReservedFileName("UPDATE.INI", reserved));
+    EXPECT_TRUE(Orvalen::isReservedFileName("Update.ini..", reserved));
+    EXPECT_TRUE(Orvalen::isReservedFileName("LOGS", reserved));
+    EXPECT_FALSE(Orvalen::isReservedFileName("update.ini.7z", reserved));
+    EXPECT_FALSE(Orvalen::isReservedFileName("update.ini", {}));
 }
 
 TEST(DownloadFileName, LocalPathHasOneSeparatorBeforeTheName) {

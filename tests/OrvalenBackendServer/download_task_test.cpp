@@ -212,6 +212,59 @@ TEST_F(DownloadTaskTest, StoppingThePoolEndsASlowDownloadWithoutRetryAndKeepsThe
     EXPECT_FALSE(logged("fail, count = 0"));
 }
 
+TEST_F(DownloadTaskTest, BodyLongerThanTheAnnouncedSizeIsStoppedThereAndTheMd5Decides) {
+    const size_t announced = 200000;
+    const std::string head = kPackage.substr(0, announced);
+    // The MD5 of the announced bytes: they are kept.
+    EXPECT_EQ(download(parameter(backend().packageUrl("pkg.7z"), OrvalenMd5().getFromString(head),
+                                 static_cast<int64_t>(announced))),
+              E_ORVALEN_DOWNLOAD_MD5_OK);
+    EXPECT_EQ(readFile(local()), head);
+    EXPECT_TRUE(logged("body longer than the announced 200000 bytes, stopped there"));
+    // The MD5 of the whole body: the file is refused.
+    DownloadRecorder recorder;
+    EXPECT_EQ(download(parameter(backend().packageUrl("pkg.7z"), kPackageMd5,
+                                 static_cast<int64_t>(announced)),
+                       recorder, mDir.path()),
+              E_ORVALEN_DOWNLOAD_MD5_DIFFERS);
+    EXPECT_NE(access(local().c_str(), F_OK), 0);
+}
+
+TEST_F(DownloadTaskTest, AnnouncedSizeOfThreeGigabytesResumesAPartialFile) {
+    writeFile(local(), kPackage.substr(0, 40000));
+    download(parameter(backend().packageUrl("pkg.7z"), kPackageMd5, 3000000000LL));
+    const auto seen = backend().seen();
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen[0].range, "bytes=40000-");
+}
+
+TEST_F(DownloadTaskTest, RefusedAddressLeavesNoEmptyFile) {
+    const std::string urls[] = {"file:///etc/hostname", "ftp://127.0.0.1:1/pkg.7z"};
+    for (const std::string& url : urls) {
+        SCOPED_TRACE(url);
+        DownloadRecorder recorder;
+        EXPECT_EQ(download(parameter(url, "", -1), recorder, mDir.path()), E_ORVALEN_DOWNLOAD_FAILED);
+    }
+    EXPECT_NE(access(mDir.file("hostname").c_str(), F_OK), 0);
+    EXPECT_NE(access(local().c_str(), F_OK), 0);
+    // A partial file that was there stays for a resume.
+    writeFile(local(), kPackage.substr(0, 10));
+    DownloadRecorder recorder;
+    EXPECT_EQ(download(parameter("ftp://127.0.0.1:1/pkg.7z", "", 100), recorder, mDir.path()),
+              E_ORVALEN_DOWNLOAD_FAILED);
+    EXPECT_EQ(readFile(local()), kPackage.substr(0, 10));
+}
+
+TEST_F(DownloadTaskTest, ReservedLocalNameFinishesWithFiveAndTouchesNothing) {
+    writeFile(mDir.file("UPDATE.ini"), "[update]\nhost=kept\n");
+    backend().writePackage("Update.INI", "replaced");
+    auto p = parameter(backend().packageUrl("Update.INI"), "", -1);
+    p->reservedNames = {"update.ini"};
+    EXPECT_EQ(download(p), E_ORVALEN_DOWNLOAD_BAD_URL);
+    EXPECT_EQ(readFile(mDir.file("UPDATE.ini")), "[update]\nhost=kept\n");
+    EXPECT_TRUE(backend().seen().empty());
+}
+
 TEST_F(DownloadTaskTest, EmptyUrlFinishesWithFourAndNoRequest) {
     EXPECT_EQ(download(parameter("", "", -1)), E_ORVALEN_DOWNLOAD_NO_URL);
     // The task logs after it reports; stopping the pool waits for it.

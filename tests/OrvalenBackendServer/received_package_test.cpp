@@ -140,6 +140,12 @@ TEST(OtaReceived, ReadsAllTenMembers) {
     EXPECT_EQ(received.versionValue, 10300);
 }
 
+TEST(OtaReceived, PackageSizeOfTwoGibibytesAndMoreIsRead) {
+    OrvalenOtaReceived received;
+    ASSERT_TRUE(received.parseData(R"({"packageSize":3000000000})"));
+    EXPECT_EQ(received.packageSize, 3000000000LL);
+}
+
 TEST(OtaReceived, MissingOrWrongTypedMembersKeepTheirFields) {
     OrvalenOtaReceived received;
     received.fileUrl = "kept";

@@ -82,6 +82,26 @@ TEST_F(PackageInstall, ExtractsOverTheInstallationButNotOverRuntimeFilesBesideTh
     EXPECT_EQ(registryVersion(), "2.0.1");
 }
 
+TEST_F(PackageInstall, SubItemsErrorsIsAFailedInstallationThatChangesNothing) {
+    // "x" is a file and also the folder of "x/y": 7z writes x, cannot write
+    // x/y and ends with "Sub items Errors: 1".
+    const QString package = mSettings.storeDir() + "sub-items.7z";
+    writeFile(mSandbox.filePath("a/x"), "file x");
+    writeFile(mSandbox.filePath("b/x/y"), "file y");
+    for (const char* part : {"a", "b"}) {
+        QProcess archiver;
+        archiver.setWorkingDirectory(mSandbox.filePath(part));
+        archiver.start("7z", {"a", "-bd", package, part == QByteArray("a") ? "x" : "x/y"});
+        ASSERT_TRUE(archiver.waitForFinished(60000));
+    }
+    EXPECT_EQ(install(package), std::optional<bool>(false));
+    EXPECT_FALSE(QFile::exists(mInstallation.installDir + "/x"));
+    EXPECT_FALSE(QFile::exists(mInstallation.installDir + ".update"));
+    EXPECT_TRUE(QFile::exists(package));
+    EXPECT_EQ(mSettings.setupProgress(), -1);
+    EXPECT_EQ(registryVersion(), "2.0.0");
+}
+
 TEST_F(PackageInstall, CorruptPackageEndsWithoutInstallingAndKeepsThePackage) {
     const QString package = mSettings.storeDir() + "corrupt.7z";
     writeFile(package, QByteArray(300, 'x'));

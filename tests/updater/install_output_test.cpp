@@ -25,7 +25,7 @@ TEST(UnzipOutputReader, TwoCharactersBeforeTheFirstPercentAreTheProgress) {
     EXPECT_EQ(step.kind, Kind::Progress);
     EXPECT_EQ(step.progress, 0);
     EXPECT_EQ(step.label, QStringLiteral("ab%"));
-    EXPECT_FALSE(reader.endSeen());
+    EXPECT_FALSE(reader.everythingOk());
 }
 
 TEST(UnzipOutputReader, PercentInTheFirstTwoCharactersLeavesTheEndTextsToLookFor) {
@@ -35,6 +35,12 @@ TEST(UnzipOutputReader, PercentInTheFirstTwoCharactersLeavesTheEndTextsToLookFor
     OVUnzipOutputReader other;
     EXPECT_EQ(other.read("Sub items Errors: 2\n").kind, Kind::Ended);
     EXPECT_EQ(other.read("everything is ok").kind, Kind::Nothing);
+    // A file that could not be written is a failed extraction, whatever else
+    // the output says.
+    EXPECT_FALSE(other.everythingOk());
+    EXPECT_EQ(other.read("Everything is Ok\n").kind, Kind::Ended);
+    EXPECT_FALSE(other.everythingOk());
+    EXPECT_TRUE(reader.everythingOk());
 }
 
 TEST(UnzipOutputReader, EndTextInAChunkWithAPercentIsFoundInTheWholeOutput) {
@@ -44,13 +50,13 @@ TEST(UnzipOutputReader, EndTextInAChunkWithAPercentIsFoundInTheWholeOutput) {
     const auto step = reader.read("\n  0%\b\b\b\b    \b\b\b\bEverything is Ok\n\nFolders: 2\n");
     EXPECT_EQ(step.kind, Kind::Progress);
     EXPECT_EQ(step.progress, 0);
-    EXPECT_TRUE(reader.endSeen());
+    EXPECT_TRUE(reader.everythingOk());
 
     // An end text split over two reads is found as well.
     OVUnzipOutputReader split;
     split.read(" 99% Everything i");
     EXPECT_EQ(split.read("s Ok").kind, Kind::Nothing);
-    EXPECT_TRUE(split.endSeen());
+    EXPECT_TRUE(split.everythingOk());
 }
 
 TEST(ArchiverArguments, FixedArgumentsThenOneExclusionPerRuntimeFilePresent) {

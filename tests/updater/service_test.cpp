@@ -133,6 +133,60 @@ TEST_F(UpdateService, NoUpgradeGivesOneWithAnEmptyNameAndNoDownload) {
         "【更新服务】queryUpgrade no upgrade or error:  E_ORVALEN_QUERY_NO_UPGRADE "));
 }
 
+TEST_F(UpdateService, OfferNotNewerThanTheInstalledVersionIsRefusedLikeNoUpgrade) {
+    // The backend's version value says newer; the version names do not.
+    for (const char* offered : {"1.2.0", "1.1.9", "v1.2"}) {
+        SCOPED_TRACE(offered);
+        ASSERT_TRUE(backend().reset());
+        backend().writeManifest(std::string(R"({"packages": [{"packageCode": "LUMI_DESK", "versionName": ")") +
+                                offered + R"(", "versionValue": 130, "file": "peza-studio-1.3.0.7z"}]})");
+        const Outcome outcome = attempt();
+        ASSERT_TRUE(outcome.finished);
+        EXPECT_EQ(outcome.code, 1);
+        EXPECT_EQ(outcome.fileName, "");
+        EXPECT_TRUE(seenAt("/packages/").empty());
+    }
+    EXPECT_TRUE(logText().contains("refused: the offered version \"1.1.9\" is not newer than the installed version \"1.2.0\""));
+
+    // 1.2.10 is newer than 1.2.0 (and than 1.2.9).
+    ASSERT_TRUE(backend().reset());
+    backend().writeManifest(R"({"packages": [{"packageCode": "LUMI_DESK", "versionName": "1.2.10",
+        "versionValue": 130, "file": "peza-studio-1.3.0.7z"}]})");
+    const Outcome newer = attempt();
+    ASSERT_TRUE(newer.finished);
+    EXPECT_EQ(newer.code, 0);
+}
+
+TEST_F(UpdateService, PackageNamedLikeTheSettingsFileIsRefusedWithFive) {
+    const QByteArray settings = QByteArray::fromStdString(readFile(service().settingsFile().toStdString()));
+    ASSERT_TRUE(settings.contains("host="));
+    for (const char* name : {"update.ini", "UPDATE.INI"}) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(backend().reset());
+        backend().writePackage(name, "[update]\nhost=https://attacker.example\ninsecureTls=1\n");
+        backend().writeManifest(std::string(R"({"packages": [{"packageCode": "LUMI_DESK", "versionName": "1.3.0",)") +
+                                R"( "versionValue": 130, "file": ")" + name + R"("}]})");
+        // Also with a digest that does not match, which deleted the file.
+        ASSERT_TRUE(backend().setFaults(R"({"wrong_md5":true})"));
+        const Outcome outcome = attempt();
+        ASSERT_TRUE(outcome.finished);
+        EXPECT_EQ(outcome.code, 5);
+        EXPECT_TRUE(seenAt("/packages/").empty());
+        EXPECT_EQ(QByteArray::fromStdString(readFile(service().settingsFile().toStdString())), settings);
+    }
+}
+
+TEST_F(UpdateService, AnnouncedSizeOfThreeGigabytesResumesThePartialPackage) {
+    backend().writeManifest(R"({"packages": [{"packageCode": "LUMI_DESK", "versionName": "1.3.0",
+        "versionValue": 130, "packageSize": 3000000000, "file": "peza-studio-1.3.0.7z"}]})");
+    testsupport::writeFile(packagePath().toStdString(), kPackage.substr(0, 100000));
+    const Outcome outcome = attempt();
+    ASSERT_TRUE(outcome.finished);
+    const auto downloads = seenAt("/packages/");
+    ASSERT_FALSE(downloads.empty());
+    EXPECT_EQ(downloads[0].range, "bytes=100000-");
+}
+
 TEST_F(UpdateService, Md5MismatchGivesTwoAndLeavesNoPackage) {
     ASSERT_TRUE(backend().setFaults(R"({"wrong_md5":true})"));
     const Outcome outcome = attempt();

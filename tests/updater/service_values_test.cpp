@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <QMetaMethod>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
 #include "QtTestApp.h"
 #include "service/OVUpdateEndpoints.h"
 #include "service/OVUpdateService.h"
+#include "service/OVUpdateServicePrivate.h"
 #include "service/OVUpdateValues.h"
 
 TEST(VersionValue, DropsDotsAndLowerCaseVOnly) {
@@ -19,6 +21,37 @@ TEST(VersionValue, DropsDotsAndLowerCaseVOnly) {
     EXPECT_EQ(versionValue(""), 0);
     EXPECT_EQ(versionValue("1.2-beta"), 0);
     EXPECT_EQ(versionValue("9.999.999.999"), 0);  // past 32 bits
+}
+
+TEST(CompareVersions, NumericFieldByFieldAfterALeadingV) {
+    EXPECT_GT(*compareVersions("1.2.10", "1.2.9"), 0);
+    EXPECT_GT(*compareVersions("1.10", "1.9"), 0);
+    EXPECT_LT(*compareVersions("1.1.0", "1.2.0"), 0);
+    EXPECT_EQ(*compareVersions("v2.0.1", "2.0.1"), 0);
+    EXPECT_EQ(*compareVersions("V1.2", "1.2.0"), 0);
+    EXPECT_GT(*compareVersions("2", "1.99.99"), 0);
+    // Not dotted numbers: no order, so nothing is refused.
+    for (const char* text : {"", "1.2-beta", "1..2", "x1.2", "1.2.", " 1.2"})
+        EXPECT_FALSE(compareVersions(text, "1.2").has_value()) << text;
+}
+
+TEST(ReservedFileNames, TheSettingsTheLogsAndTheUninstallIniWhereItLivesBesideThem) {
+    const OVUpdateSettings settings(updatertest::testHome() + "/.local/share/Update");
+    const auto has = [](const std::vector<std::string>& names, const char* name) {
+        return std::find(names.begin(), names.end(), name) != names.end();
+    };
+    qunsetenv("OV_UNINSTALL_REGISTRY");
+    std::vector<std::string> names = reservedFileNames(settings);
+    EXPECT_TRUE(has(names, "update.ini"));
+    EXPECT_TRUE(has(names, "logs"));
+    EXPECT_TRUE(has(names, "uninstall-registry.ini"));
+    qputenv("OV_UNINSTALL_REGISTRY", (updatertest::testHome() + "/elsewhere/registry.ini").toUtf8());
+    names = reservedFileNames(settings);
+    EXPECT_TRUE(has(names, "update.ini"));
+    EXPECT_FALSE(has(names, "registry.ini"));
+    qputenv("OV_UNINSTALL_REGISTRY", (settings.storeDir() + "registry.ini").toUtf8());
+    EXPECT_TRUE(has(reservedFileNames(settings), "registry.ini"));
+    qunsetenv("OV_UNINSTALL_REGISTRY");
 }
 
 TEST(WholePercent, CutsTowardZeroAndStaysWithinZeroToHundred) {

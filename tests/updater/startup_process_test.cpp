@@ -11,12 +11,16 @@
 #include <QThread>
 #include <memory>
 
+#include "IpcObjects.h"
 #include "startup/OVCommandLine.h"
 
 namespace {
 
 class UpdateProgram : public testing::Test {
 protected:
+    // The instances killed here leave their System V objects.
+    void TearDown() override { testsupport::removeIpcObjectsKeyedIn(mSandbox.path().toStdString()); }
+
     std::unique_ptr<QProcess> start(const QStringList& arguments) {
         auto process = std::make_unique<QProcess>();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -31,6 +35,7 @@ protected:
         process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process->start(UPDATE_PROGRAM, arguments);
         EXPECT_TRUE(process->waitForStarted(10000));
+        testsupport::noteUpdateProcess(process->processId());
         return process;
     }
     QString log() const {

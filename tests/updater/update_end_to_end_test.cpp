@@ -4,49 +4,24 @@
 // records the version and restarts a stub main application.
 #include <gtest/gtest.h>
 
-#include <QDeadlineTimer>
-#include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QSettings>
-#include <QTemporaryDir>
-#include <QThread>
 
 #include "QtTestApp.h"
 #include "SampleInstallation.h"
 #include "TestServers.h"
+#include "UpdateRun.h"
 
 namespace {
 
 using updatertest::readFile;
 
-void writeFile(const QString& path, const QByteArray& bytes) {
-    ASSERT_TRUE(updatertest::writeFile(path, bytes)) << path.toStdString();
-}
-
 const char kPackageName[] = "peza-studio-2.0.1.7z";
 
-class UpdateEndToEnd : public testing::Test {
+class UpdateEndToEnd : public updatertest::UpdateRunTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(mBackend.running());
         ASSERT_TRUE(mInstallation.created);
-        ASSERT_TRUE(QFile::copy(UPDATE_PROGRAM, mInstallation.updaterDir + "/Update"));
-        writeFile(mSandbox.filePath("stub.sh"),
-                  "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args.tmp\" && mv \"$0.args.tmp\" \"$0.args\"\n");
-        QFile::setPermissions(mSandbox.filePath("stub.sh"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-
-        QSettings settings(studio() + "update.ini", QSettings::IniFormat);
-        settings.setValue("update/host", QString::fromStdString(mBackend.url()));
-        settings.setValue("update/caFile", QString::fromStdString(mBackend.caFile()));
-        QSettings registry(registryFile(), QSettings::IniFormat);
-        registry.setValue("peza/DisplayName", QStringLiteral("沛扎直播"));
-        registry.setValue("peza/DisplayVersion", "2.0.0");
-        registry.setValue("pezaPro/DisplayName", QStringLiteral("沛扎直播 Pro"));
-        registry.setValue("pezaPro/DisplayVersion", "2.0.0");
-        mBackend.writeManifest(std::string(R"({"packages": [{"packageCode": "LUMI_DESK", "versionName": "2.0.1",)") +
-                               R"( "versionValue": 2000000000, "description": "notes", "file": ")" + kPackageName +
-                               R"("}]})");
+        prepare(mInstallation.updaterDir, kPackageName);
     }
 
     QByteArray sevenZipPackage() {
@@ -54,46 +29,6 @@ protected:
         return readFile(mSandbox.filePath("p.7z"));
     }
 
-    // Runs Update in direct-upgrade mode to its end; its exit status.
-    int runUpdate() {
-        QProcess update;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        const QString home = mSandbox.filePath("home");
-        environment.insert("HOME", home);
-        environment.insert("TMPDIR", mSandbox.path());
-        environment.insert("XDG_DATA_HOME", home + "/.local/share");
-        environment.insert("XDG_CONFIG_HOME", home + "/.config");
-        environment.insert("QT_QPA_PLATFORM", "offscreen");
-        environment.insert("OV_UNINSTALL_REGISTRY", registryFile());
-        update.setProcessEnvironment(environment);
-        update.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        update.setStandardOutputFile(QProcess::nullDevice());
-        update.start(mInstallation.updaterDir + "/Update", {mSandbox.filePath("stub.sh"), "2.0.1", "2.0.0", "upgrade"});
-        if (!update.waitForFinished(120000)) {
-            update.kill();
-            update.waitForFinished();
-            return -1000;
-        }
-        return update.exitCode();
-    }
-
-    // The stub's arguments, one a line, once it has run.
-    QByteArray restartArguments() const {
-        QDeadlineTimer deadline(10000);
-        while (!QFile::exists(mSandbox.filePath("stub.sh.args")) && !deadline.hasExpired()) QThread::msleep(20);
-        return readFile(mSandbox.filePath("stub.sh.args"));
-    }
-    QString studio() const { return mSandbox.filePath("home") + "/.local/share/peza-studio/"; }
-    QString registryFile() const { return mSandbox.filePath("registry.ini"); }
-    QVariant setting(const char* key) const {
-        return QSettings(studio() + "update.ini", QSettings::IniFormat).value(key);
-    }
-    QString registryVersion(const char* entry) const {
-        return QSettings(registryFile(), QSettings::IniFormat).value(QString(entry) + "/DisplayVersion").toString();
-    }
-
-    testsupport::ReferenceBackend mBackend;
-    QTemporaryDir mSandbox;
     updatertest::SampleInstallation mInstallation{mSandbox.path()};
 };
 
@@ -122,6 +57,22 @@ TEST_F(UpdateEndToEnd, ArchiverFailureRestartsWithoutTouchingTheEntry) {
     EXPECT_TRUE(QFile::exists(studio() + kPackageName));
     EXPECT_EQ(setting("update/setupProgress").toInt(), -1);
     EXPECT_EQ(registryVersion("peza"), "2.0.0");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(UpdateEndToEnd, VersionNamedByTheBackendIsTheOneRecordedAndRestarted) {
+    mBackend.writePackage(kPackageName, sevenZipPackage().toStdString());
+    mBackend.writeManifest(std::string(R"({"packages": [{"packageCode": "LUMI_DESK", "versionName": "2.0.2",)") +
+                           R"( "versionValue": 2000000000, "file": ")" + kPackageName + R"("}]})");
+    EXPECT_EQ(runUpdate(), 255);
+    EXPECT_EQ(restartArguments(), "OpenByUpdate\n2.0.2\n");
+    EXPECT_EQ(readFile(mInstallation.installDir + "/app.txt"), "new app");
+    EXPECT_EQ(registryVersion("peza"), "2.0.2");
+    EXPECT_EQ(setting("update/remotePEZAVer").toString(), "2.0.2");
+    EXPECT_FALSE(QFile::exists(mInstallation.installDir + ".update"));
 }
 
 }  // namespace

@@ -361,7 +361,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             data["iconUrl"] = ""
         data.update({"packageCode": entry["packageCode"],
                      "packageDescription": entry.get("description", ""),
-                     "packageSize": size,
+                     "packageSize": entry.get("packageSize", size),
                      "packageType": entry.get("packageType", 1),
                      "upgradeType": entry.get("upgradeType", 0),
                      "versionName": entry.get("versionName", ""),

@@ -164,10 +164,10 @@ int main(int argc, char** argv) {
         std::printf("check of %s %d: %s\n", options.code.c_str(), options.versionValue,
                     getQueryResultString(result));
         if (result == E_ORVALEN_QUERY_HAS_UPGRADE) {
-            std::printf("  version %s (%d): %s\n  %s\n  %d bytes, md5 %s\n",
+            std::printf("  version %s (%d): %s\n  %s\n  %lld bytes, md5 %s\n",
                         received.versionName.c_str(), received.versionValue,
                         received.packageDescription.c_str(), received.fileUrl.c_str(),
-                        received.packageSize, received.fileMd5.c_str());
+                        static_cast<long long>(received.packageSize), received.fileMd5.c_str());
             std::fflush(stdout);
             status = download(options, received);
         } else {

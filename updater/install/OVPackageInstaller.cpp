@@ -1,24 +1,52 @@
 #include "install/OVPackageInstaller.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 
 #include "install/OVArchiverArguments.h"
+#include "install/OVInstallSteps.h"
 #include "install/OVUninstallEntry.h"
 #include "logging/OVLogging.h"
 
 OVPackageInstaller::OVPackageInstaller(const OVUpdateSettings& settings, QObject* parent)
     : QObject(parent), mSettings(settings) {}
 
+bool OVPackageInstaller::recoverAtStart(OVUpdateSettings& settings, const QString& updaterDir) {
+    const QString installDir = OVArchiverArguments::installationFolderFor(updaterDir);
+    const OVPlatform::Recovery recovery = OVPlatform::recoverInstallation(
+        OVInstallSteps::workAreaFor(installDir), OVInstallSteps::log(), OVInstallSteps::stepHook());
+    using Action = OVPlatform::Recovery::Action;
+    if (recovery.action == Action::Failed) return false;
+    if (recovery.action == Action::Completed) {
+        const QString version = QString::fromStdString(recovery.version);
+        settings.setSetupProgress(100);
+        const bool removed = QFile::remove(QString::fromStdString(recovery.package));
+        OVLOG_DEBUG() << "recovery: installed" << version << ",remove tmp file=" << removed;
+        settings.setRemoteVer(version);
+        OVUninstallEntry::setDisplayVersion(version, settings.storeDir());
+    }
+    return true;
+}
+
 void OVPackageInstaller::start(const QString& packagePath, const QString& updaterDir,
                                const QString& version) {
     mPackagePath = packagePath;
     mVersion = version;
     OVLOG_DEBUG() << "cur path=" << updaterDir;
-    const QString installDir = OVArchiverArguments::installationFolderFor(updaterDir);
-    OVLOG_DEBUG() << "cur path2=" << installDir;
+    mInstallDir = OVArchiverArguments::installationFolderFor(updaterDir);
+    OVLOG_DEBUG() << "cur path2=" << mInstallDir;
+    // Whatever an earlier run left in the work folder goes first.
+    const OVPlatform::InstallWorkArea area = OVInstallSteps::workAreaFor(mInstallDir);
+    OVPlatform::recoverInstallation(area, OVInstallSteps::log(), OVInstallSteps::stepHook());
+    const QString staging = OVInstallSteps::fromPath(area.staging());
+    if (!QDir().mkpath(staging)) {
+        fail(QStringLiteral("cannot make the staging folder ") + staging);
+        return;
+    }
+    OVLOG_DEBUG() << "staging=" << staging;
     const QStringList arguments = OVArchiverArguments::extractArguments(
-        packagePath, installDir, OVArchiverArguments::presentRuntimeNames(updaterDir));
+        packagePath, staging, OVArchiverArguments::presentRuntimeNames(updaterDir));
     OVLOG_DEBUG() << "unzip start=" << QDateTime::currentDateTime().toString();
 
     mProcess = new QProcess(this);
@@ -43,10 +71,7 @@ void OVPackageInstaller::readOutputChunk() {
     mProcess->setReadChannel(QProcess::StandardOutput);
     const OVUnzipOutputReader::Step step = mReader.read(mProcess->read(OVUnzipOutputReader::kChunkBytes));
     OVLOG_DEBUG() << "read=" << step.text;
-    if (step.kind == OVUnzipOutputReader::Kind::Progress)
-        emit sigProgress(step.progress, step.label);
-    else if (step.kind == OVUnzipOutputReader::Kind::Ended)
-        complete();
+    if (step.kind == OVUnzipOutputReader::Kind::Progress) emit sigProgress(step.progress, step.label);
 }
 
 void OVPackageInstaller::on_process_errorOccurred(QProcess::ProcessError error) {
@@ -54,15 +79,33 @@ void OVPackageInstaller::on_process_errorOccurred(QProcess::ProcessError error) 
 }
 
 void OVPackageInstaller::on_process_finished(int exitCode, QProcess::ExitStatus status) {
-    // Whatever is still buffered, then the output as a whole.
     while (!mEnded && mProcess->bytesAvailable() > 0) readOutputChunk();
     if (mEnded) return;
-    if (mReader.endSeen())
-        complete();
+    // Only a whole extraction is installed: "Sub items Errors" (a file that
+    // could not be written), a full disk or a crash leave a partial tree.
+    if (status == QProcess::NormalExit && exitCode == 0 && mReader.everythingOk())
+        commit();
     else
-        fail(QStringLiteral("archiver ended without an end text, exit code %1, %2")
+        fail(QStringLiteral("extraction incomplete, exit code %1, %2, %3")
                  .arg(exitCode)
-                 .arg(status == QProcess::NormalExit ? QStringLiteral("normal exit") : QStringLiteral("crashed")));
+                 .arg(status == QProcess::NormalExit ? QStringLiteral("normal exit") : QStringLiteral("crashed"))
+                 .arg(mReader.everythingOk() ? QStringLiteral("Everything is Ok")
+                                             : QStringLiteral("no \"Everything is Ok\"")));
+}
+
+void OVPackageInstaller::commit() {
+    const OVPlatform::CommitResult result = OVPlatform::commitStaged(
+        OVInstallSteps::workAreaFor(mInstallDir), mVersion.toStdString(),
+        mPackagePath.toStdString(), OVInstallSteps::log(), OVInstallSteps::stepHook());
+    if (result.committed) {
+        complete();
+    } else if (result.restored) {
+        fail(QStringLiteral("commit failed and undone: ") + QString::fromStdString(result.failure));
+    } else {
+        mEnded = true;
+        OVLOG_DEBUG() << "install failed and could not be undone:" << QString::fromStdString(result.failure);
+        emit sigInstallationBroken();
+    }
 }
 
 void OVPackageInstaller::complete() {
@@ -71,6 +114,9 @@ void OVPackageInstaller::complete() {
     const bool removed = QFile::remove(mPackagePath);
     OVLOG_DEBUG() << "unzip end=" << QDateTime::currentDateTime().toString() << ",remove tmp file=" << removed;
     OVUninstallEntry::setDisplayVersion(mVersion, mSettings.storeDir());
+    if (!OVPlatform::removeWorkArea(OVInstallSteps::workAreaFor(mInstallDir), OVInstallSteps::stepHook())) {
+        OVLOG_DEBUG() << "the staging and backup folders could not be removed completely";
+    }
     emit sigInstallEnded(true);
 }
 
@@ -78,5 +124,7 @@ void OVPackageInstaller::fail(const QString& why) {
     if (mEnded) return;
     mEnded = true;
     OVLOG_DEBUG() << "install failed:" << why << ", package kept:" << mPackagePath;
+    if (!mInstallDir.isEmpty())
+        OVPlatform::removeWorkArea(OVInstallSteps::workAreaFor(mInstallDir), OVInstallSteps::stepHook());
     emit sigInstallEnded(false);
 }

@@ -7,12 +7,17 @@
 #include "install/OVUnzipOutputReader.h"
 #include "service/OVUpdateSettings.h"
 
-// Extracts a downloaded package over the installation with the 7-Zip
-// archiver, follows its output, and on completion deletes the package, writes
-// 100 to update/setupProgress and the version into the uninstall entry.
-// Ends exactly once with sigInstallEnded: installed, or not (the archiver did
-// not start, or ended without an end text; the package, the setup progress
-// and the uninstall entry are then left as they were).
+// Installs a downloaded package: the 7-Zip archiver extracts it into a
+// staging folder beside the installation (same volume, outside its tree);
+// only a complete extraction ("Everything is Ok", exit code 0) is committed,
+// file by file under a journal (platform/OVInstallJournal.h), and a failed
+// commit is undone. Then the package is deleted, 100 goes to
+// update/setupProgress and the version into the uninstall entry, and the
+// staging and backup folders are removed.
+// Ends exactly once with sigInstallEnded: installed, or not (the installation
+// is as before; the package, the setup progress and the uninstall entry are
+// left as they were) - or, where a failed commit could not be undone, with
+// sigInstallationBroken instead.
 class OVPackageInstaller : public QObject {
     Q_OBJECT
 public:
@@ -26,9 +31,17 @@ public:
     // entry.
     void start(const QString& packagePath, const QString& updaterDir, const QString& version);
 
+    // At start, right after the single-instance claim: undoes a commit that
+    // a killed Update left unfinished, or finishes one whose journal records
+    // completion (setup progress, package, uninstall entry), and removes a
+    // staging folder left behind. False when the installation could not be
+    // restored: it must not be started then.
+    static bool recoverAtStart(OVUpdateSettings& settings, const QString& updaterDir);
+
 signals:
     void sigProgress(int value, const QString& label);
     void sigInstallEnded(bool installed);
+    void sigInstallationBroken();
 
 private slots:
     void on_process_readyReadStandardOutput();
@@ -38,6 +51,7 @@ private slots:
 
 private:
     void readOutputChunk();
+    void commit();
     void complete();
     void fail(const QString& why);
 
@@ -45,6 +59,7 @@ private:
     QString mProgram = QStringLiteral("7z");
     QString mPackagePath;
     QString mVersion;
+    QString mInstallDir;
     QProcess* mProcess = nullptr;
     OVUnzipOutputReader mReader;
     bool mEnded = false;

@@ -29,4 +29,7 @@ OVUnzipOutputReader::Step OVUnzipOutputReader::read(const QByteArray& chunk) {
     return step;
 }
 
-bool OVUnzipOutputReader::endSeen() const { return holdsEndText(QString::fromUtf8(mAll)); }
+bool OVUnzipOutputReader::everythingOk() const {
+    const QString all = QString::fromUtf8(mAll);
+    return all.contains(QLatin1String(kEndTexts[0])) && !all.contains(QLatin1String(kEndTexts[1]));
+}

@@ -8,7 +8,8 @@
 // a chunk without one is searched for the end texts. Everything read is kept,
 // so that an end text that came in a chunk with a "%" (7-Zip prints its last
 // percentage, backspaces and "Everything is Ok" in one burst) is still found
-// when the process ends.
+// when the process ends. Whether the extraction succeeded is decided then,
+// from the whole output and the exit code.
 class OVUnzipOutputReader {
 public:
     // Bytes taken from the process per notification; the rest waits for the
@@ -24,8 +25,9 @@ public:
     };
 
     Step read(const QByteArray& chunk);
-    // True when an end text is anywhere in the output read so far.
-    bool endSeen() const;
+    // True when the output read so far says "Everything is Ok" and nowhere
+    // "Sub items Errors" (a file that could not be written).
+    bool everythingOk() const;
 
 private:
     QByteArray mAll;

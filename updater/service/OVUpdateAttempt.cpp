@@ -51,7 +51,7 @@ void runUpdateAttempt(OVUpdateService* service, QString softCode, QString versio
         s.priv = std::make_unique<OVUpdateServicePrivate>(
             " ", " ", softCode.toStdString(), value, version.toStdString(),
             service->host().toStdString(), localPath(service->storeDir()),
-            tlsSettings(*service));
+            tlsSettings(*service), reservedFileNames(*service));
     }
     OVUpdateServicePrivate& priv = *s.priv;
     OVLOG_DEBUG() << "【更新服务】checkUpdateAndDownload init, version value="

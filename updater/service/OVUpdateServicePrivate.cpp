@@ -1,10 +1,13 @@
 #include "service/OVUpdateServicePrivate.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <cstdarg>
 #include <cstdio>
 #include <memory>
 
+#include "install/OVUninstallEntry.h"
 #include "logging/OVLogger.h"
 #include "service/OVUpdateService.h"
 #include "service/OVUpdateValues.h"
@@ -25,10 +28,21 @@ OVTlsSettings tlsSettings(const OVUpdateSettings& settings) {
 
 std::string localPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
+std::vector<std::string> reservedFileNames(const OVUpdateSettings& settings) {
+    std::vector<std::string> names = {"update.ini", "update.ini.lock", "logs"};
+    const QFileInfo registry(OVUninstallEntry::registryFile(settings.storeDir()));
+    if (QDir(registry.absolutePath()) == QDir(settings.storeDir())) {
+        names.push_back(localPath(registry.fileName()));
+        names.push_back(localPath(registry.fileName() + QStringLiteral(".lock")));
+    }
+    return names;
+}
+
 OVUpdateServicePrivate::OVUpdateServicePrivate(std::string deviceModel, std::string serialNumber,
                                                std::string packageCode, int32_t versionValue,
                                                std::string versionText, std::string host,
-                                               std::string downloadDirectory, OVTlsSettings tls)
+                                               std::string downloadDirectory, OVTlsSettings tls,
+                                               std::vector<std::string> reservedNames)
     : mDeviceModel(std::move(deviceModel)),
       mSerialNumber(std::move(serialNumber)),
       mPackageCode(std::move(packageCode)),
@@ -36,7 +50,8 @@ OVUpdateServicePrivate::OVUpdateServicePrivate(std::string deviceModel, std::str
       mVersionText(std::move(versionText)),
       mHost(std::move(host)),
       mDownloadDirectory(std::move(downloadDirectory)),
-      mTls(std::move(tls)) {}
+      mTls(std::move(tls)),
+      mReservedNames(std::move(reservedNames)) {}
 
 OVUpdateServicePrivate::~OVUpdateServicePrivate() {
     {
@@ -97,7 +112,9 @@ void OVUpdateServicePrivate::start() {
     OVLOG_DEBUG() << "【更新服务】start 2";
     OVLOG_DEBUG() << "【更新服务】start 3";
     OrvalenOtaReceived received;
-    const int32_t result = mBackendServer->queryUpgrade(received, mPackageCode, mVersionValue, "");
+    int32_t result = mBackendServer->queryUpgrade(received, mPackageCode, mVersionValue, "");
+    if (result == E_ORVALEN_QUERY_HAS_UPGRADE && !offerIsNewer(received))
+        result = E_ORVALEN_QUERY_NO_UPGRADE;
     OVUpdateService* service = OVUpdateService::instance();
     service->setResult(result);
     service->setRemoteVersion(QString::fromStdString(received.versionName));
@@ -110,6 +127,7 @@ void OVUpdateServicePrivate::start() {
         parameter->url = received.fileUrl;
         parameter->md5 = received.fileMd5;
         parameter->fileSize = received.packageSize;
+        parameter->reservedNames = mReservedNames;
         mDownloadManager->addDownloadTask(parameter, mDownloadDirectory, this,
                                           mTls.skipCertificateCheck, kConnectTimeoutSeconds,
                                           mTls.caFile);
@@ -118,6 +136,18 @@ void OVUpdateServicePrivate::start() {
     OVLOG_DEBUG() << "【更新服务】queryUpgrade no upgrade or error: "
                   << getQueryResultString(result);
     emit service->sigDownloadFinishBack(result, QString());
+}
+
+bool OVUpdateServicePrivate::offerIsNewer(const OrvalenOtaReceived& received) const {
+    const QString installed = QString::fromStdString(mVersionText);
+    const QString offered = received.versionName.empty()
+                                ? OVUpdateService::instance()->remoteVer()
+                                : QString::fromStdString(received.versionName);
+    const std::optional<int> order = compareVersions(offered, installed);
+    if (!order || *order > 0) return true;
+    OVLOG_DEBUG() << "【更新服务】refused: the offered version" << offered
+                  << "is not newer than the installed version" << installed;
+    return false;
 }
 
 int32_t OVUpdateServicePrivate::queryUpgrade(QString& remoteVersion) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "OrvalenBackendServer/OrvalenBackendServer.h"
 #include "OrvalenBackendServer/OrvalenDownloadManager.h"
@@ -22,6 +23,10 @@ struct OVTlsSettings {
 OVTlsSettings tlsSettings(const OVUpdateSettings& settings);
 // A path as the backend client's 8-bit file functions take it.
 std::string localPath(const QString& path);
+// The names a package must never take in the settings folder: update.ini,
+// the logs folder, the uninstall-registry INI where it lives there, and
+// their lock files.
+std::vector<std::string> reservedFileNames(const OVUpdateSettings& settings);
 
 // The worker behind OVUpdateService: initialises the backend client, checks
 // for an upgrade, queues the download and turns the download callbacks into
@@ -34,7 +39,8 @@ public:
     OVUpdateServicePrivate(std::string deviceModel, std::string serialNumber,
                            std::string packageCode, int32_t versionValue,
                            std::string versionText, std::string host,
-                           std::string downloadDirectory, OVTlsSettings tls);
+                           std::string downloadDirectory, OVTlsSettings tls,
+                           std::vector<std::string> reservedNames = {});
     ~OVUpdateServicePrivate() override;
     OVUpdateServicePrivate(const OVUpdateServicePrivate&) = delete;
     OVUpdateServicePrivate& operator=(const OVUpdateServicePrivate&) = delete;
@@ -59,6 +65,11 @@ public:
     const std::string& packageCode() const { return mPackageCode; }
 
 private:
+    // No downgrade: the offered version (versionName, else the command
+    // line's) must be newer than the installed one, where both are dotted
+    // numbers. A refusal is logged.
+    bool offerIsNewer(const Orvalen::OrvalenOtaReceived& received) const;
+
     Orvalen::OrvalenBackendServer* mBackendServer = nullptr;
     Orvalen::OrvalenDownloadManager* mDownloadManager = nullptr;
     std::string mDeviceModel;
@@ -71,4 +82,5 @@ private:
     bool mInitialised = false;
     std::mutex mTeardownMutex;
     OVTlsSettings mTls;
+    std::vector<std::string> mReservedNames;
 };

@@ -2,6 +2,7 @@
 
 #include <QSharedMemory>
 #include <QSystemSemaphore>
+#include <optional>
 
 // Makes sure one Update runs at a time: a 4-byte shared memory segment
 // "PezaLumideskUpdate_SharedMemory" that a second instance can attach to,
@@ -15,6 +16,9 @@ public:
     // Detaches from the segment and releases the semaphore (twice when the
     // segment still reports itself attached).
     void release();
+    // Destroys both objects, as the process's end would (System V objects
+    // outlive a process that does not): before an exit without destructors.
+    void close();
 
 private:
     // A Unix segment outlives a process that crashed while holding it; the
@@ -23,6 +27,6 @@ private:
     // Attaching succeeds only while another Update holds the segment.
     bool anotherInstanceAttached();
 
-    QSharedMemory mSharedMemory;
-    QSystemSemaphore mSemaphore;
+    std::optional<QSharedMemory> mSharedMemory;
+    std::optional<QSystemSemaphore> mSemaphore;
 };

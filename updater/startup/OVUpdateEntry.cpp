@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QThread>
 
+#include "install/OVInstallSteps.h"
+#include "install/OVPackageInstaller.h"
+
 #include "logging/OVLogMng.h"
 #include "logging/OVLogging.h"
 #include "service/OVUpdateService.h"
@@ -44,6 +47,21 @@ int runUpdate(int argc, char** argv) {
         case OVSingleInstance::Claim::CreateFailed: return 2;
         case OVSingleInstance::Claim::AcquireFailed: return 3;
         case OVSingleInstance::Claim::Claimed: break;
+    }
+    OVRestart::setBeforeExit([&instance] { instance.close(); });
+    // Before anything else may start the main application: a commit that a
+    // killed Update left unfinished is undone (or finished) here, and only
+    // by the instance that holds the claim.
+    if (!OVPackageInstaller::recoverAtStart(*OVUpdateService::instance(),
+                                            QCoreApplication::applicationDirPath())) {
+        OVLOG_DEBUG() << "the installation could not be restored; the main application is not started";
+        instance.release();
+        OVRestart::endProcess();
+    }
+    if (OVInstallSteps::exitAfterRecovery()) {
+        OVLOG_DEBUG() << "OV_TEST_EXIT_AFTER_RECOVERY: exit after recovery";
+        instance.release();
+        return 0;
     }
 
     const OVCommandLine commandLine = OVCommandLine::fromArgv(argc, argv);

@@ -10,6 +10,7 @@
 #include "ui_OVDlgUpdating.h"
 #include "windows/OVDlgUpgradeFinish.h"
 #include "windows/OVFramelessWindow.h"
+#include "windows/OVRestart.h"
 
 OVDlgUpdating::OVDlgUpdating(QWidget* parent) : QMainWindow(parent), ui(new Ui::OVDlgUpdating) {
     ui->setupUi(this);
@@ -64,18 +65,27 @@ void OVDlgUpdating::install(const QString& fileName) {
     ui->progressBar->setValue(0);
     ui->lbTips->setText(QStringLiteral("安装中,请保持网络连接"));
     OVUpdateService* service = OVUpdateService::instance();
+    // The version the download-address answer names is the one installed.
+    const QString offered = service->remoteVersion();
+    const QString version = offered.isEmpty() ? remoteVersion : offered;
+    if (version != remoteVersion) {
+        OVLOG_DEBUG() << "installing version" << version << "instead of" << remoteVersion;
+    }
     installer = new OVPackageInstaller(*service, this);
     connect(installer, &OVPackageInstaller::sigProgress, this, [this](int value, const QString& label) {
         ui->progressBar->setValue(value);
         ui->label->setText(label);
     });
-    connect(installer, &OVPackageInstaller::sigInstallEnded, this, [this](bool installed) {
+    connect(installer, &OVPackageInstaller::sigInstallEnded, this, [this, version](bool installed) {
         if (installed) {
+            if (version != remoteVersion) OVUpdateService::instance()->setRemoteVer(version);
             OVLOG_DEBUG() << "start peza studio=" << appPath;
         }
-        emit sig_detachMemory(remoteVersion);
+        emit sig_detachMemory(version);
     });
-    installer->start(service->storeDir() + fileName, QCoreApplication::applicationDirPath(), remoteVersion);
+    // Never start the main application on a tree that could not be restored.
+    connect(installer, &OVPackageInstaller::sigInstallationBroken, this, [] { OVRestart::endProcess(); });
+    installer->start(service->storeDir() + fileName, QCoreApplication::applicationDirPath(), version);
 }
 
 void OVDlgUpdating::on_retryUpdate() {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/OrvalenDebugLog.h"
 
@@ -12,7 +13,11 @@ namespace Orvalen {
 struct OrvalenDownloadParameter {
     std::string url;
     std::string md5;        // expected MD5 text of the file; empty: not verified
-    int64_t fileSize = -1;  // expected size in bytes; -1: unknown
+    int64_t fileSize = -1;  // expected size in bytes, a limit; -1: unknown
+    // Local names the file must never take (the caller's own files in the
+    // same directory); compared ignoring letter case and trailing dots. A url
+    // naming one finishes with E_ORVALEN_DOWNLOAD_BAD_URL.
+    std::vector<std::string> reservedNames;
 };
 
 // Finish codes of onDownloadFinish.
@@ -22,7 +27,7 @@ enum OrvalenDownloadFinishCode : int32_t {
     E_ORVALEN_DOWNLOAD_MD5_DIFFERS = 2,  // file deleted
     E_ORVALEN_DOWNLOAD_FAILED = 3,       // after the retry; partial file kept
     E_ORVALEN_DOWNLOAD_NO_URL = 4,
-    E_ORVALEN_DOWNLOAD_BAD_URL = 5,  // malformed, or no usable file name in it
+    E_ORVALEN_DOWNLOAD_BAD_URL = 5,  // malformed, or no usable or a reserved file name in it
     E_ORVALEN_DOWNLOAD_FILE_NOT_OPENED = 6,
     E_ORVALEN_DOWNLOAD_WRITE_ERROR = 7,  // file deleted
 };

@@ -19,7 +19,8 @@ public:
     std::string iconUrl;
     std::string packageCode;
     std::string packageDescription;
-    int32_t packageSize = -1;
+    // 64-bit (the Part's record has 32 bits): packages of 2 GiB and more.
+    int64_t packageSize = -1;
     int32_t packageType = -1;
     int32_t upgradeType = -1;
     std::string versionName;
