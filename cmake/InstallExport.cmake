@@ -2,7 +2,9 @@ include(CMakePackageConfigHelpers)
 
 # install_shared_library(<target> <public header dir name>)
 # Installs the library, its public headers under include/<name>/, an exported
-# CMake package (find_package(<target>)) and a pkg-config file.
+# CMake package (find_package(<target>)) and a pkg-config file whose flags
+# also set the program's run path, so that a program built with them runs
+# without LD_LIBRARY_PATH.
 function(install_shared_library target header_dir)
   install(TARGETS ${target} EXPORT ${target}Targets
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
@@ -34,40 +36,31 @@ includedir=\${prefix}/${CMAKE_INSTALL_INCLUDEDIR}
 Name: ${target}
 Description: ${target} video frame library (OpenCL)
 Version: ${PROJECT_VERSION}
-Libs: -L\${libdir} -l${target}
+Libs: -L\${libdir} -Wl,-rpath,\${libdir} -l${target}
 Cflags: -I\${includedir}
 ")
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${target}.pc
     DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 endfunction()
 
-# finish_gpu_library(<target> <building define>)
-# The common set-up of the GPU libraries: public headers under include/<target>/,
-# the folder's own headers private, the export define while building, the GPU
-# runtime linked in, library versioning, warnings and installation.
-function(finish_gpu_library target building_define)
+# add_core_library(<target> <building define>)
+# The objects of a GPU library, linked into the shared library and into the
+# tests: the folder's headers, the export define while building, the GPU runtime.
+function(add_core_library target building_define)
+  target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/include)
+  target_compile_definitions(${target} PUBLIC ${building_define})
+  target_link_libraries(${target} PUBLIC gpu_runtime)
+  project_warnings(${target})
+endfunction()
+
+# finish_gpu_library(<target>)
+# The shared library made of its core objects: public headers under
+# include/<target>/, library versioning, warnings and installation.
+function(finish_gpu_library target)
   target_include_directories(${target} PUBLIC
     $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}/include>
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
-  target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-  target_compile_definitions(${target} PRIVATE ${building_define})
-  target_link_libraries(${target} PRIVATE gpu_runtime)
   set_target_properties(${target} PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
   project_warnings(${target})
   install_shared_library(${target} ${target})
-endfunction()
-
-# link_gpu_library_internals(<target> <library>)
-# For a test or tool that uses a GPU library's internal classes as well as its
-# public one. The Windows DLLs export the public class only, so there the
-# target takes the library's own objects instead of its import library.
-function(link_gpu_library_internals target library)
-  if(WIN32)
-    target_sources(${target} PRIVATE $<TARGET_OBJECTS:${library}>)
-    target_compile_definitions(${target} PRIVATE $<TARGET_PROPERTY:${library},COMPILE_DEFINITIONS>)
-    target_include_directories(${target} PRIVATE $<TARGET_PROPERTY:${library},INTERFACE_INCLUDE_DIRECTORIES>)
-    target_link_libraries(${target} PRIVATE gpu_runtime)
-  else()
-    target_link_libraries(${target} PRIVATE ${library})
-  endif()
 endfunction()

@@ -1,5 +1,6 @@
 #include "cmatte/ColorMatting.h"
 
+#include "gpu_runtime/frame_limits.h"
 #include "keyer_factory.h"
 
 namespace {
@@ -54,17 +55,19 @@ void ColorMatting::setParams_v2_coff_thres(float coff) {
 void ColorMatting::exec_ColorMatting_NV12(int w, int h, const unsigned char* camY, const unsigned char* camUV,
                                           const unsigned char* bgY, const unsigned char* bgUV, unsigned char* outY,
                                           unsigned char* outUV) {
-  if (ready) alg->runNV12(w, h, camY, camUV, bgY, bgUV, outY, outUV);
+  if (ready && gpurt::frame_within_limit("exec_ColorMatting_NV12", w, h))
+    alg->runNV12(w, h, camY, camUV, bgY, bgUV, outY, outUV);
 }
 
 void ColorMatting::exec_ColorMatting_YUY2(int w, int h, const unsigned char* cam, const unsigned char* bg,
                                           unsigned char* out) {
-  if (ready) alg->runYUY2(w, h, cam, bg, out);
+  if (ready && gpurt::frame_within_limit("exec_ColorMatting_YUY2", w, h)) alg->runYUY2(w, h, cam, bg, out);
 }
 
 void ColorMatting::exec_ColorMatting_I420(int w, int h, const unsigned char* camY, const unsigned char* camU,
                                           const unsigned char* camV, const unsigned char* bgY,
                                           const unsigned char* bgU, const unsigned char* bgV, unsigned char* outY,
                                           unsigned char* outU, unsigned char* outV) {
-  if (ready) alg->runI420(w, h, camY, camU, camV, bgY, bgU, bgV, outY, outU, outV);
+  if (ready && gpurt::frame_within_limit("exec_ColorMatting_I420", w, h))
+    alg->runI420(w, h, camY, camU, camV, bgY, bgU, bgV, outY, outU, outV);
 }

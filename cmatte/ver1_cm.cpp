@@ -1,7 +1,6 @@
 #include "ver1_cm.h"
 
 #include "gpu_runtime/gpu_print.h"
-#include "gpu_runtime/kernel_launch.h"
 #include "ver2_geometry.h"
 #include "working_plane.h"
 
@@ -11,9 +10,10 @@ namespace {
 
 using cmatte::Element;
 using cmatte::Grid;
-using gpurt::ArgStatus;
 using gpurt::ArgStep;
+using gpurt::FrameLayout;
 using gpurt::KernelArg;
+using gpurt::Pass;
 
 const char kCk1[] = "Error @clCreateKernel1:%d\n";
 const char kCk4[] = "Error @clCreateKernel4:%d\n";
@@ -45,14 +45,10 @@ const char kGetAlphaFailed[] = "Error @exec_NV12_GM_getAlpha:%d\n";
 const char kSmoothFailed[] = "Error @exec_NV12_GM_smoothAlpha:%d\n";
 const char kBlendFailed[] = "Error @exec_NV12_GM_ForebackBlend:%d\n";
 const char kReadFailed[] = "Error @clEnqueueReadImage:%d\n";
+const char* const kFrameCreateFailed[] = {"Error 1", "Error 2", "Error 3"};  // camera, background, output
 
 KernelArg mem(cl_mem m) { return KernelArg::mem(m); }
 KernelArg i32(int v) { return KernelArg::i32(v); }
-
-void release(cl_mem& m) {
-  if (m) clReleaseMemObject(m);
-  m = nullptr;
-}
 
 // Texel columns of a plane w pixels wide, four pixels per texel.
 std::size_t texels4(int w) { return static_cast<std::size_t>(cmatte::round_up4(w) / 4); }
@@ -72,6 +68,117 @@ cl_mem create_hsv_image(cl_context context, int w, int h) {
   return image;
 }
 
+// What a frame kernel's argument is; the frames stand for all their planes.
+enum class Role { kCamera, kBackground, kOutput, kAlpha, kMatte, kKeyColor, kWidth };
+
+// What differs between the two layouts: kernels, argument orders and the
+// call-site numbers of their first arguments (later ones count up by 3).
+struct FrameLayoutPlan {
+  const char* exec;
+  ver1_cm::Kernel distance;
+  int distanceSite;
+  std::vector<Role> distanceArgs;
+  ver1_cm::Kernel blend;
+  int blendSite;
+  std::vector<Role> blendArgs;
+  ver1_cm::Kernel subSample;
+  const char* subSampleFailed;
+  ver1_cm::Kernel stat;
+  const char* statFailed;
+};
+
+const FrameLayoutPlan& layout_plan(FrameLayout layout) {
+  using R = Role;
+  static const FrameLayoutPlan kNv12{"exec_ColorMatting_NV12",
+                                     ver1_cm::kNv12Distance,
+                                     568,
+                                     {R::kCamera, R::kAlpha, R::kKeyColor},
+                                     ver1_cm::kNv12Blend,
+                                     637,
+                                     {R::kCamera, R::kWidth, R::kBackground, R::kMatte, R::kOutput, R::kKeyColor},
+                                     ver1_cm::kNv12SubSample,
+                                     "Error @exec_NV12_OPT_subsample_toHsv:%d\n",
+                                     ver1_cm::kNv12Stat,
+                                     "Error @exec_NV12_OPT_subsample_toHsv:%d\n"};
+  static const FrameLayoutPlan kYuy2{"exec_ColorMatting_YUY2",
+                                     ver1_cm::kYuy2Distance,
+                                     685,
+                                     {R::kCamera, R::kAlpha, R::kKeyColor},
+                                     ver1_cm::kYuy2Blend,
+                                     713,
+                                     {R::kCamera, R::kBackground, R::kMatte, R::kOutput, R::kKeyColor},
+                                     ver1_cm::kYuy2SubSample,
+                                     "Error @exec_YUY2_OPT_subsample_toHsv:%d\n",
+                                     ver1_cm::kYuy2Stat,
+                                     "Error @exec_YUY2_OPT_statErrorFuncVal:%d\n"};
+  return layout == FrameLayout::kNv12 ? kNv12 : kYuy2;
+}
+
+// The handles and values the roles stand for in one launch.
+struct RoleValues {
+  const gpurt::FrameImages *cam, *bg, *out;
+  cl_mem alpha, matte;
+  int keyColor, width;
+};
+
+// Arguments in role order; with a first call-site number each prints it, else
+// each prints the plain text.
+std::vector<ArgStep> role_args(const std::vector<Role>& roles, const RoleValues& v, int firstSite) {
+  std::vector<ArgStep> steps;
+  auto add = [&](KernelArg arg) {
+    const int site = firstSite < 0 ? -1 : firstSite + 3 * static_cast<int>(steps.size());
+    steps.push_back({arg, site < 0 ? kArg : kSiteArg, site});
+  };
+  auto add_frame = [&](const gpurt::FrameImages* frame) {
+    for (int i = 0; i < frame->plane_count(); ++i) add(mem(frame->plane(i)));
+  };
+  for (Role role : roles) {
+    switch (role) {
+      case Role::kCamera:
+        add_frame(v.cam);
+        break;
+      case Role::kBackground:
+        add_frame(v.bg);
+        break;
+      case Role::kOutput:
+        add_frame(v.out);
+        break;
+      case Role::kAlpha:
+        add(mem(v.alpha));
+        break;
+      case Role::kMatte:
+        add(mem(v.matte));
+        break;
+      case Role::kKeyColor:
+        add(i32(v.keyColor));
+        break;
+      case Role::kWidth:
+        add(i32(v.width));
+        break;
+    }
+  }
+  return steps;
+}
+
+// A launch whose arguments could not all be set is not enqueued (a stale or
+// missing argument would reach the device).
+Pass ver1_pass(int kernel, std::vector<ArgStep> args, Grid grid, const char* failure) {
+  Pass pass{kernel, std::move(args), grid.x, grid.y, failure};
+  pass.local = gpurt::LocalSize::kCached;
+  pass.needsAllArgs = true;
+  return pass;
+}
+
+Pass smooth_pass(cl_mem alpha, int w, int h, float similar, float smooth, cl_mem matte, int firstSite) {
+  const KernelArg args[] = {mem(alpha), i32(w), i32(h), KernelArg::f32(similar), KernelArg::f32(smooth), mem(matte)};
+  std::vector<ArgStep> steps;
+  for (const KernelArg& arg : args) {
+    const int site = firstSite < 0 ? -1 : firstSite + 3 * static_cast<int>(steps.size());
+    steps.push_back({arg, site < 0 ? kArg : kSiteArg, site});
+  }
+  return ver1_pass(ver1_cm::kGaussBlur, std::move(steps), {texels4(w), static_cast<std::size_t>(h)}, kSmoothFailed);
+}
+
 }  // namespace
 
 ver1_cm::KeyConstants ver1_cm::key_constants(int keyColor) {
@@ -80,14 +187,6 @@ ver1_cm::KeyConstants ver1_cm::key_constants(int keyColor) {
 }
 
 ver1_cm::ver1_cm(int gpuPriority) : dc_(kVariant, gpuPriority) {}
-
-ver1_cm::~ver1_cm() {
-  release_calibration_set();
-  release(matte_);
-  release(alpha_);
-  for (gpurt::Yuy2Images* images : {&yuy2_.out, &yuy2_.bg, &yuy2_.cam}) gpurt::release_images(*images);
-  for (gpurt::Nv12Images* images : {&nv12_.out, &nv12_.bg, &nv12_.cam}) gpurt::release_images(*images);
-}
 
 int ver1_cm::initOpenCL() {
   setKeyColor(2);
@@ -109,50 +208,20 @@ void ver1_cm::requestSimilarCalibration(void (*callback)(float)) {
   callback_ = callback;
 }
 
-cl_kernel ver1_cm::kernel(Kernel k) const {
-  return static_cast<std::size_t>(k) < dc_.kernels.size() ? dc_.kernels[k] : nullptr;
-}
-
-namespace {
-
-// Sets the arguments, then launches; a launch whose arguments could not all
-// be set is not enqueued (a stale or missing argument would reach the device).
-cl_int run_kernel(gpurt::DeviceContext& dc, cl_command_queue q, cl_kernel kernel, std::initializer_list<ArgStep> args,
-                  Grid grid, const char* failure) {
-  if (gpurt::set_kernel_args(kernel, args, ArgStatus::kEach) != CL_SUCCESS) {
-    gpurt::gpu_print(failure, CL_INVALID_KERNEL_ARGS);
-    return CL_INVALID_KERNEL_ARGS;
-  }
-  return gpurt::launch_kernel_2d(dc, q, kernel, grid.x, grid.y, failure);
-}
-
-}  // namespace
-
-template <class Images, class Create>
-void ver1_cm::prepare_frame(LayoutSet<Images>& set, int w, int h, Create create) {
+void ver1_cm::prepare_frame(FrameLayout layout, int w, int h) {
   const bool resized = w != frameW_ || h != frameH_;
   frameW_ = w;
   frameH_ = h;
   // Each layout keeps its own images, so that alternating layouts of one
   // size never meets a missing set.
-  if (set.w != w || set.h != h) {
-    for (Images* images : {&set.out, &set.bg, &set.cam}) gpurt::release_images(*images);
-    set.w = w;
-    set.h = h;
-    if (create(dc_, w, h, set.cam, kFrameMessages) != 0)
-      gpurt::gpu_print("Error 1");
-    else if (create(dc_, w, h, set.bg, kFrameMessages) != 0)
-      gpurt::gpu_print("Error 2");
-    else if (create(dc_, w, h, set.out, kFrameMessages) != 0)
-      gpurt::gpu_print("Error 3");
-  }
+  const int made = frames_[static_cast<int>(layout)].ensure(dc_, layout, w, h, kFrameMessages);
+  if (made != gpurt::FrameSet<3>::kUnchanged && made < 3) gpurt::gpu_print("%s", kFrameCreateFailed[made]);
   if (!resized) return;
-  release(matte_);
-  release(alpha_);
-  alpha_ = cmatte::create_working_plane(dc_.context, queue_a(), w, h, Element::kByte);
-  if (alpha_) matte_ = cmatte::create_working_plane(dc_.context, queue_a(), w, h, Element::kByte);
+  matte_.reset();
+  alpha_.reset(cmatte::create_working_plane(dc_.context, queue_a(), w, h, Element::kByte));
+  if (alpha_) matte_.reset(cmatte::create_working_plane(dc_.context, queue_a(), w, h, Element::kByte));
   if (!matte_) gpurt::gpu_print("Error 4");
-  release_calibration_set();
+  calib_ = CalibrationSet{};
   create_calibration_set(w / 2, h / 2);
 }
 
@@ -163,138 +232,88 @@ void ver1_cm::create_calibration_set(int w, int h) {
   c.height = h;
   // Images cover whole texels and an even number of rows.
   const int iw = cmatte::round_up4(w), ih = (h + 1) / 2 * 2;
-  if (gpurt::createFrameImagesNV12(dc_, iw, ih, c.half, kFrameMessages) != 0) return;
-  if (!(c.hsv = create_hsv_image(dc_.context, iw, ih))) return;
-  if (gpurt::createFrameImageYUY2(dc_, iw, ih, c.halfYuy2, kFrameMessages) != 0) return;
-  for (cl_mem* plane : {&c.alpha, &c.matte, &c.stats})
-    if (!(*plane = cmatte::create_working_plane(dc_.context, queue_b(), w, h, Element::kByte))) return;
+  if (c.half.create(dc_, FrameLayout::kNv12, iw, ih, kFrameMessages) != 0) return;
+  c.hsv.reset(create_hsv_image(dc_.context, iw, ih));
+  if (!c.hsv) return;
+  if (c.halfYuy2.create(dc_, FrameLayout::kYuy2, iw, ih, kFrameMessages) != 0) return;
+  for (gpurt::MemObject* plane : {&c.alpha, &c.matte, &c.stats}) {
+    plane->reset(cmatte::create_working_plane(dc_.context, queue_b(), w, h, Element::kByte));
+    if (!*plane) return;
+  }
   const std::size_t positions = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
   c.alphaArray.assign(positions, 0);
   c.statArray.assign(positions, 0);
   gpurt::gpu_print("init2:w=%d h=%d\n", w, h);
 }
 
-void ver1_cm::release_calibration_set() {
-  CalibrationSet& c = calib_;
-  for (cl_mem* m : {&c.stats, &c.matte, &c.alpha}) release(*m);
-  gpurt::release_images(c.halfYuy2);
-  release(c.hsv);
-  gpurt::release_images(c.half);
-  c.alphaArray.clear();
-  c.statArray.clear();
-}
+void ver1_cm::run(FrameLayout layout, int w, int h, const std::uint8_t* const cam[], const std::uint8_t* const bg[],
+                  std::uint8_t* const out[]) {
+  if (!dc_.ready) return;
+  const FrameLayoutPlan& plan = layout_plan(layout);
+  if (!gpurt::check_frames(plan.exec, layout, w, h, {cam, bg, out})) return;
+  prepare_frame(layout, w, h);
+  const gpurt::FrameSet<3>& frames = frames_[static_cast<int>(layout)];
+  const RoleValues values{&frames[0], &frames[1], &frames[2], alpha_, matte_, keyColor_, w};
+  const std::size_t tw = static_cast<std::size_t>(w / 4), uh = static_cast<std::size_t>(h);
 
-cl_int ver1_cm::smooth_alpha(cl_command_queue q, cl_mem alpha, int w, int h, float similar, float smooth, cl_mem matte,
-                             bool frame) {
-  const KernelArg args[] = {mem(alpha), i32(w), i32(h), KernelArg::f32(similar), KernelArg::f32(smooth), mem(matte)};
-  const char* message = frame ? kSiteArg : kArg;
-  const int site = frame ? 599 : -1;
-  auto at = [&](int i) { return ArgStep{args[i], message, site < 0 ? -1 : site + 3 * i}; };
-  return run_kernel(dc_, q, kernel(kGaussBlur), {at(0), at(1), at(2), at(3), at(4), at(5)},
-                    {texels4(w), static_cast<std::size_t>(h)}, kSmoothFailed);
+  gpurt::StepStatuses steps;
+  steps.record(frames[0].upload(queue_a(), cam, kFrameMessages));
+  steps.record(frames[1].upload(queue_a(), bg, kFrameMessages));
+  gpurt::QueueLauncher launcher(dc_, queue_a());
+  steps.record(launcher.run(
+      ver1_pass(plan.distance, role_args(plan.distanceArgs, values, plan.distanceSite), {tw, uh}, kGetAlphaFailed)));
+  steps.record(launcher.run(smooth_pass(alpha_, w, h, similar_, smooth_, matte_, 599)));
+  steps.record(launcher.run(
+      ver1_pass(plan.blend, role_args(plan.blendArgs, values, plan.blendSite), {tw, uh / 2}, kBlendFailed)));
+  if (steps.combined() != CL_SUCCESS) gpurt::gpu_print("Error @clFinish:%d\n", steps.combined());
+
+  if (layout == FrameLayout::kNv12) {
+    frames[2].read_plane(queue_a(), 0, out[0]);
+    const cl_int read = frames[2].read_plane(queue_a(), 1, out[1]);
+    if ((steps.combined() | read) != CL_SUCCESS) gpurt::gpu_print(kReadFailed, steps.combined() | read);
+  } else {
+    frames[2].read_plane(queue_a(), 0, out[0]);
+    const cl_int finished = queue_a() ? clFinish(queue_a()) : CL_INVALID_COMMAND_QUEUE;
+    if (finished != CL_SUCCESS) gpurt::gpu_print(kReadFailed, finished);
+  }
+
+  if (calibRequest_) calibrate(layout, w, h);
 }
 
 void ver1_cm::runNV12(int w, int h, const unsigned char* camY, const unsigned char* camUV, const unsigned char* bgY,
                       const unsigned char* bgUV, unsigned char* outY, unsigned char* outUV) {
-  if (!dc_.ready) return;
-  const void* planes[] = {camY, camUV, bgY, bgUV, outY, outUV};
-  if (!gpurt::check_frame("exec_ColorMatting_NV12", w, h, planes, 6)) return;
-  prepare_frame(nv12_, w, h, gpurt::createFrameImagesNV12);
-  const LayoutSet<gpurt::Nv12Images>& s = nv12_;
-  const std::size_t tw = static_cast<std::size_t>(w / 4), uh = static_cast<std::size_t>(h);
-
-  cl_int status = gpurt::writeFrameNV12(queue_a(), s.cam, w, h, camY, camUV, kFrameMessages);
-  status |= gpurt::writeFrameNV12(queue_a(), s.bg, w, h, bgY, bgUV, kFrameMessages);
-  status |= run_kernel(dc_, queue_a(), kernel(kNv12Distance),
-                       {{mem(s.cam.y), kSiteArg, 568},
-                        {mem(s.cam.uv), kSiteArg, 571},
-                        {mem(alpha_), kSiteArg, 574},
-                        {i32(keyColor_), kSiteArg, 577}},
-                       {tw, uh}, kGetAlphaFailed);
-  status |= smooth_alpha(queue_a(), alpha_, w, h, similar_, smooth_, matte_, true);
-  status |= run_kernel(dc_, queue_a(), kernel(kNv12Blend),
-                       {{mem(s.cam.y), kSiteArg, 637},
-                        {mem(s.cam.uv), kSiteArg, 640},
-                        {i32(w), kSiteArg, 643},
-                        {mem(s.bg.y), kSiteArg, 646},
-                        {mem(s.bg.uv), kSiteArg, 649},
-                        {mem(matte_), kSiteArg, 652},
-                        {mem(s.out.y), kSiteArg, 655},
-                        {mem(s.out.uv), kSiteArg, 658},
-                        {i32(keyColor_), kSiteArg, 661}},
-                       {tw, uh / 2}, kBlendFailed);
-  if (status != CL_SUCCESS) gpurt::gpu_print("Error @clFinish:%d\n", status);
-
-  gpurt::readImage2D(queue_a(), s.out.y, tw, uh, outY);
-  const cl_int read = gpurt::readImage2D(queue_a(), s.out.uv, tw, uh / 2, outUV);
-  if ((status | read) != CL_SUCCESS) gpurt::gpu_print(kReadFailed, status | read);
-
-  if (calibRequest_) calibrate(kNv12, w, h);
+  const std::uint8_t* const cam[] = {camY, camUV};
+  const std::uint8_t* const bg[] = {bgY, bgUV};
+  std::uint8_t* const out[] = {outY, outUV};
+  run(FrameLayout::kNv12, w, h, cam, bg, out);
 }
 
 void ver1_cm::runYUY2(int w, int h, const unsigned char* cam, const unsigned char* bg, unsigned char* out) {
-  if (!dc_.ready) return;
-  const void* planes[] = {cam, bg, out};
-  if (!gpurt::check_frame("exec_ColorMatting_YUY2", w, h, planes, 3)) return;
-  prepare_frame(yuy2_, w, h, gpurt::createFrameImageYUY2);
-  const LayoutSet<gpurt::Yuy2Images>& s = yuy2_;
-  const std::size_t tw = static_cast<std::size_t>(w / 4), uh = static_cast<std::size_t>(h);
-
-  cl_int status = gpurt::writeFrameYUY2(queue_a(), s.cam, w, h, cam, kFrameMessages);
-  status |= gpurt::writeFrameYUY2(queue_a(), s.bg, w, h, bg, kFrameMessages);
-  status |=
-      run_kernel(dc_, queue_a(), kernel(kYuy2Distance),
-                 {{mem(s.cam.packed), kSiteArg, 685}, {mem(alpha_), kSiteArg, 688}, {i32(keyColor_), kSiteArg, 691}},
-                 {tw, uh}, kGetAlphaFailed);
-  status |= smooth_alpha(queue_a(), alpha_, w, h, similar_, smooth_, matte_, true);
-  status |= run_kernel(dc_, queue_a(), kernel(kYuy2Blend),
-                       {{mem(s.cam.packed), kSiteArg, 713},
-                        {mem(s.bg.packed), kSiteArg, 716},
-                        {mem(matte_), kSiteArg, 719},
-                        {mem(s.out.packed), kSiteArg, 722},
-                        {i32(keyColor_), kSiteArg, 725}},
-                       {tw, uh / 2}, kBlendFailed);
-  if (status != CL_SUCCESS) gpurt::gpu_print("Error @clFinish:%d\n", status);
-
-  gpurt::readImage2D(queue_a(), s.out.packed, static_cast<std::size_t>(w / 2), uh, out);
-  const cl_int finished = queue_a() ? clFinish(queue_a()) : CL_INVALID_COMMAND_QUEUE;
-  if (finished != CL_SUCCESS) gpurt::gpu_print(kReadFailed, finished);
-
-  if (calibRequest_) calibrate(kYuy2, w, h);
+  const std::uint8_t* const camPlanes[] = {cam};
+  const std::uint8_t* const bgPlanes[] = {bg};
+  std::uint8_t* const outPlanes[] = {out};
+  run(FrameLayout::kYuy2, w, h, camPlanes, bgPlanes, outPlanes);
 }
 
 void ver1_cm::evaluateSimilarity(float similar, float smooth, float e[5]) {
   CalibrationSet& c = calib_;
+  const FrameLayoutPlan& plan = layout_plan(calibLayout_ == kNv12 ? FrameLayout::kNv12 : FrameLayout::kYuy2);
+  const gpurt::FrameImages& half = calibLayout_ == kNv12 ? c.half : c.halfYuy2;
   const Grid grid{texels4(c.width), static_cast<std::size_t>(c.height)};
-  const KernelArg key = i32(keyColor_);
-  if (calibLayout_ == kNv12) {
-    run_kernel(dc_, queue_b(), kernel(kNv12Distance),
-               {{mem(c.half.y), kArg}, {mem(c.half.uv), kArg}, {mem(c.alpha), kArg}, {key, kArg}}, grid,
-               kGetAlphaFailed);
-  } else {
-    run_kernel(dc_, queue_b(), kernel(kYuy2Distance),
-               {{mem(c.halfYuy2.packed), kArg}, {mem(c.alpha), kArg}, {key, kArg}}, grid, kGetAlphaFailed);
-  }
-  smooth_alpha(queue_b(), c.alpha, c.width, c.height, similar, smooth, c.matte, false);
-  if (calibLayout_ == kNv12)
-    run_kernel(dc_, queue_b(), kernel(kNv12Stat),
-               {{mem(c.half.y), kArg},
-                {mem(c.half.uv), kArg},
-                {mem(c.hsv), kArg},
-                {mem(c.matte), kArg},
-                {mem(c.stats), kArg},
-                {key, kArg}},
-               grid, "Error @exec_NV12_OPT_subsample_toHsv:%d\n");
-  else
-    run_kernel(
-        dc_, queue_b(), kernel(kYuy2Stat),
-        {{mem(c.halfYuy2.packed), kArg}, {mem(c.hsv), kArg}, {mem(c.matte), kArg}, {mem(c.stats), kArg}, {key, kArg}},
-        grid, "Error @exec_YUY2_OPT_statErrorFuncVal:%d\n");
-
+  const RoleValues values{&half, nullptr, nullptr, c.alpha, c.matte, keyColor_, c.width};
+  gpurt::QueueLauncher launcher(dc_, queue_b());
+  launcher.run(ver1_pass(plan.distance, role_args(plan.distanceArgs, values, -1), grid, kGetAlphaFailed));
+  launcher.run(smooth_pass(c.alpha, c.width, c.height, similar, smooth, c.matte, -1));
+  std::vector<ArgStep> statArgs;
+  for (int i = 0; i < half.plane_count(); ++i) statArgs.push_back({mem(half.plane(i)), kArg});
+  for (cl_mem m : {c.hsv.get(), c.matte.get(), c.stats.get()}) statArgs.push_back({mem(m), kArg});
+  statArgs.push_back({i32(keyColor_), kArg});
+  launcher.run(ver1_pass(plan.stat, std::move(statArgs), grid, plan.statFailed));
   const std::size_t positions = c.alphaArray.size();
   if (positions > 0) {
     const cmatte::PlaneShape shape = cmatte::plane_shape(c.width, c.height, Element::kByte);
-    for (auto [plane, array] : {std::pair{c.stats, c.statArray.data()}, std::pair{c.matte, c.alphaArray.data()}}) {
+    for (auto [plane, array] :
+         {std::pair{c.stats.get(), c.statArray.data()}, std::pair{c.matte.get(), c.alphaArray.data()}}) {
       const cl_int read = cmatte::read_working_plane(queue_b(), plane, shape, array);
       if (read != CL_SUCCESS) gpurt::gpu_print(kReadFailed, read);
     }
@@ -320,26 +339,23 @@ void ver1_cm::evaluateSimilarity(float similar, float smooth, float e[5]) {
                    e[3], e[4]);
 }
 
-void ver1_cm::calibrate(Layout layout, int w, int h) {
+void ver1_cm::calibrate(FrameLayout layout, int w, int h) {
   calibRequest_ = 0;
-  calibLayout_ = layout;
+  calibLayout_ = layout == FrameLayout::kNv12 ? kNv12 : kYuy2;
   CalibrationSet& c = calib_;
-  const std::size_t tw = texels4(w / 2);
-  cl_int status;
-  if (layout == kNv12)
-    status = run_kernel(dc_, queue_b(), kernel(kNv12SubSample),
-                        {{mem(nv12_.cam.y), kArg},
-                         {mem(nv12_.cam.uv), kArg},
-                         {mem(c.half.y), kArg},
-                         {mem(c.half.uv), kArg},
-                         {mem(c.hsv), kArg}},
-                        {tw, static_cast<std::size_t>((h / 2 + 1) / 2)}, "Error @exec_NV12_OPT_subsample_toHsv:%d\n");
-  else
-    status = run_kernel(dc_, queue_b(), kernel(kYuy2SubSample),
-                        {{mem(yuy2_.cam.packed), kArg}, {mem(c.halfYuy2.packed), kArg}, {mem(c.hsv), kArg}},
-                        {tw, static_cast<std::size_t>(h / 2)}, "Error @exec_YUY2_OPT_subsample_toHsv:%d\n");
+  const FrameLayoutPlan& plan = layout_plan(layout);
+  const gpurt::FrameImages& cam = frames_[static_cast<int>(layout)][0];
+  const gpurt::FrameImages& half = layout == FrameLayout::kNv12 ? c.half : c.halfYuy2;
+  std::vector<ArgStep> args;
+  for (const gpurt::FrameImages* frame : {&cam, &half})
+    for (int i = 0; i < frame->plane_count(); ++i) args.push_back({mem(frame->plane(i)), kArg});
+  args.push_back({mem(c.hsv), kArg});
+  // NV12 items cover two rows of the half frame, YUY2 items one.
+  const std::size_t rows = static_cast<std::size_t>(layout == FrameLayout::kNv12 ? (h / 2 + 1) / 2 : h / 2);
+  const cl_int status =
+      gpurt::QueueLauncher(dc_, queue_b())
+          .run(ver1_pass(plan.subSample, std::move(args), {texels4(w / 2), rows}, plan.subSampleFailed));
   if (status != CL_SUCCESS) return;
-
   const KeyConstants k = key_constants(keyColor_);
   similar_ = k.similar;
   similarLower_ = k.lower;

@@ -4,11 +4,15 @@
 // over a half-size copy of it.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <vector>
 
 #include "base_cm.h"
+#include "gpu_runtime/cl_handle.h"
 #include "gpu_runtime/device_context.h"
 #include "gpu_runtime/frame_images.h"
+#include "gpu_runtime/frame_pass.h"
 #include "similarity_search.h"
 
 class ver1_cm : public base_cm, public cmatte::SimilarityEvaluator {
@@ -39,21 +43,14 @@ class ver1_cm : public base_cm, public cmatte::SimilarityEvaluator {
   // texels; evaluations count the width x height positions.
   struct CalibrationSet {
     int width = 0, height = 0;
-    gpurt::Nv12Images half;
-    cl_mem hsv = nullptr;
-    gpurt::Yuy2Images halfYuy2;
-    cl_mem alpha = nullptr, matte = nullptr, stats = nullptr;
+    gpurt::FrameImages half;  // NV12
+    gpurt::MemObject hsv;
+    gpurt::FrameImages halfYuy2;
+    gpurt::MemObject alpha, matte, stats;
     std::vector<unsigned char> alphaArray, statArray;
   };
 
-  template <class Images>
-  struct LayoutSet {
-    int w = 0, h = 0;
-    Images cam, bg, out;
-  };
-
   explicit ver1_cm(int gpuPriority);
-  ~ver1_cm() override;
 
   int initOpenCL() override;
   void setKeyColor(int code) override;
@@ -69,7 +66,6 @@ class ver1_cm : public base_cm, public cmatte::SimilarityEvaluator {
   // Error sums of the calibration frame's matte at one similarity (e0 .. e4).
   void evaluateSimilarity(float similar, float smooth, float e[5]) override;
 
-  // For checks.
   const gpurt::DeviceContext& device_context() const { return dc_; }
   int key_color() const { return keyColor_; }
   float similar() const { return similar_; }
@@ -81,16 +77,14 @@ class ver1_cm : public base_cm, public cmatte::SimilarityEvaluator {
   const CalibrationSet& calibration_set() const { return calib_; }
 
  private:
-  template <class Images, class Create>
-  void prepare_frame(LayoutSet<Images>& set, int w, int h, Create create);
+  // Both layouts' frame: size check, images, upload, passes, read-back, calibration.
+  void run(gpurt::FrameLayout layout, int w, int h, const std::uint8_t* const cam[], const std::uint8_t* const bg[],
+           std::uint8_t* const out[]);
+  void prepare_frame(gpurt::FrameLayout layout, int w, int h);
   void create_calibration_set(int w, int h);
-  void release_calibration_set();
-  cl_kernel kernel(Kernel k) const;
   cl_command_queue queue_a() const { return dc_.queues[0]; }
   cl_command_queue queue_b() const { return dc_.queues[1]; }
-  cl_int smooth_alpha(cl_command_queue q, cl_mem alpha, int w, int h, float similar, float smooth, cl_mem matte,
-                      bool frame);
-  void calibrate(Layout layout, int w, int h);
+  void calibrate(gpurt::FrameLayout layout, int w, int h);
 
   gpurt::DeviceContext dc_;
   int frameW_ = 0, frameH_ = 0;
@@ -100,8 +94,7 @@ class ver1_cm : public base_cm, public cmatte::SimilarityEvaluator {
   float calibratedSimilar_ = 0.0f;
   float similar_ = 0.4f, similarLower_ = 0.35f, similarUpper_ = 0.5f, smooth_ = 10.0f;
   void (*callback_)(float) = nullptr;
-  LayoutSet<gpurt::Nv12Images> nv12_;
-  LayoutSet<gpurt::Yuy2Images> yuy2_;
-  cl_mem alpha_ = nullptr, matte_ = nullptr;  // closeness and matte of the frame
+  std::array<gpurt::FrameSet<3>, 3> frames_;  // camera, background, output; in FrameLayout order (no I420)
+  gpurt::MemObject alpha_, matte_;            // closeness and matte of the frame
   CalibrationSet calib_;
 };

@@ -1,7 +1,5 @@
 #include "gpu_runtime/device_context.h"
 
-#include <memory>
-
 #include "gpu_runtime/gpu_print.h"
 #include "gpu_runtime/platform_choice.h"
 #include "platform/cl_entry_points.h"
@@ -30,22 +28,10 @@ std::string describe_platform(cl_platform_id platform) {
   return name;
 }
 
-struct ProgramRelease {
-  void operator()(cl_program p) const { clReleaseProgram(p); }
-};
-
 }  // namespace
 
 DeviceContext::DeviceContext(const ContextVariant& variant, int priority)
     : gpuPriority(priority), localSizes(variant.localSizeCap), variant_(variant) {}
-
-DeviceContext::~DeviceContext() {
-  for (auto it = kernels.rbegin(); it != kernels.rend(); ++it)
-    if (*it) clReleaseKernel(*it);
-  for (int i = kMaxQueues - 1; i >= 0; --i)
-    if (queues[i]) clReleaseCommandQueue(queues[i]);
-  if (context) clReleaseContext(context);
-}
 
 int DeviceContext::initOpenCL() {
   ready = 0;
@@ -73,20 +59,18 @@ int DeviceContext::initOpenCL() {
     if (clGetDeviceIDs(platform, CL_DEVICE_TYPE_ALL, 1, &device, nullptr) != CL_SUCCESS) device = nullptr;
   }
 
-  if (device) {
-    context = clCreateContext(nullptr, 1, &device, nullptr, nullptr, &status);
-  } else {
-    status = CL_INVALID_DEVICE;
-  }
+  status = CL_INVALID_DEVICE;
+  cl_context created = device ? clCreateContext(nullptr, 1, &device, nullptr, nullptr, &status) : nullptr;
   if (status != CL_SUCCESS) {
     gpu_print("Error @clCreateContext:%d\n", status);
-    context = nullptr;
+    created = nullptr;
   }
+  context.reset(created);
 
   create_queues();
-  std::unique_ptr<_cl_program, ProgramRelease> program(build_program());
+  const Program program = build_program();
   if (!program) return -1;
-  const cl_int finalStatus = create_kernels(program.get());
+  const cl_int finalStatus = create_kernels(program);
   ready = finalStatus == CL_SUCCESS ? 1 : 0;
   return finalStatus;
 }
@@ -94,26 +78,29 @@ int DeviceContext::initOpenCL() {
 void DeviceContext::create_queues() {
   for (int i = 0; i < variant_.queueCount && i < kMaxQueues; ++i) {
     cl_int status = CL_INVALID_CONTEXT;
+    cl_command_queue queue = nullptr;
     if (context) {
-      queues[i] = variant_.queueApi == QueueApi::kLegacy ? clCreateCommandQueue(context, device, 0, &status)
-                                                         : create_queue_with_properties(context, device, &status);
+      queue = variant_.queueApi == QueueApi::kLegacy
+                  ? clCreateCommandQueue(context, device, 0, &status)
+                  : create_queue_with_properties(context, device, &status);
     }
     if (status != CL_SUCCESS) {
       gpu_print("Error @clCreateCommandQueue:%d\n", status);
-      queues[i] = nullptr;
+      queue = nullptr;
     }
+    queues[i].reset(queue);
   }
 }
 
 // Descrambles, creates and builds the program; nullptr after printing the
 // failure and, when there is one, the build log.
-cl_program DeviceContext::build_program() {
-  cl_program program = nullptr;
+Program DeviceContext::build_program() {
+  Program program;
   cl_int status = CL_INVALID_CONTEXT;
   if (context) {
     const std::string text = descramble_program(variant_.program);
     const char* source = text.c_str();
-    program = clCreateProgramWithSource(context, 1, &source, nullptr, &status);
+    program.reset(clCreateProgramWithSource(context, 1, &source, nullptr, &status));
     if (status == CL_SUCCESS) status = clBuildProgram(program, 0, nullptr, nullptr, nullptr, nullptr);
   }
   if (status == CL_SUCCESS) return program;
@@ -126,8 +113,7 @@ cl_program DeviceContext::build_program() {
     clGetProgramBuildInfo(program, device, CL_PROGRAM_BUILD_LOG, logSize, &log[0], nullptr);
     gpu_print("clGetProgramBuildInfo:%s\n", log.c_str());
   }
-  if (program) clReleaseProgram(program);
-  return nullptr;
+  return {};
 }
 
 cl_int DeviceContext::create_kernels(cl_program program) {
@@ -139,7 +125,7 @@ cl_int DeviceContext::create_kernels(cl_program program) {
       gpu_print(entry.failureMessage, status);
       kernel = nullptr;
     }
-    kernels.push_back(kernel);
+    kernels.emplace_back(kernel);
   }
   return status;
 }

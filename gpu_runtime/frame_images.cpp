@@ -9,18 +9,18 @@ namespace gpurt {
 
 const FrameMessages& standard_frame_messages() {
   static const FrameMessages messages{
-    "Error @clCreateImage(Y):%d\n",
-    "Error @clCreateImage(UV):%d\n",
-    "Error @clCreateImage(U):%d\n",
-    "Error @clCreateImage(V):%d\n",
-    "Error @clCreateImage(YUy2):%d\n",
-    "Error Y @clEnqueueWriteImage(1Y):%d\n",
-    "Error UV @clEnqueueWriteImage(1UV):%d\n",
-    "Error Y @clEnqueueWriteImage(1Y):%d\n",
-    "Error UV @clEnqueueWriteImage(1UV):%d\n",
-    "Error UV @clEnqueueWriteImage(1UV):%d\n",
-    "Error Y @clEnqueueWriteImage(YUY2):%d\n",
-};
+      "Error @clCreateImage(Y):%d\n",
+      "Error @clCreateImage(UV):%d\n",
+      "Error @clCreateImage(U):%d\n",
+      "Error @clCreateImage(V):%d\n",
+      "Error @clCreateImage(YUy2):%d\n",
+      "Error Y @clEnqueueWriteImage(1Y):%d\n",
+      "Error UV @clEnqueueWriteImage(1UV):%d\n",
+      "Error Y @clEnqueueWriteImage(1Y):%d\n",
+      "Error UV @clEnqueueWriteImage(1UV):%d\n",
+      "Error UV @clEnqueueWriteImage(1UV):%d\n",
+      "Error Y @clEnqueueWriteImage(YUY2):%d\n",
+  };
   return messages;
 }
 namespace {
@@ -62,17 +62,6 @@ cl_int transfer(Direction direction, cl_command_queue q, cl_mem image, std::size
   return status;
 }
 
-cl_int write_plane(cl_command_queue q, cl_mem image, std::size_t width, std::size_t height,
-                   const std::uint8_t* src, const char* failureMessage) {
-  // OpenCL only reads from the host pointer of an upload.
-  return transfer(Direction::kUpload, q, image, width, height, const_cast<std::uint8_t*>(src), failureMessage);
-}
-
-void release(cl_mem& image) {
-  if (image) clReleaseMemObject(image);
-  image = nullptr;
-}
-
 std::size_t texels(int pixels, int per) { return static_cast<std::size_t>(pixels / per); }
 
 }  // namespace
@@ -84,95 +73,125 @@ bool check_frame(const char* call, int w, int h, const void* const* planes, std:
   return ok;
 }
 
+bool check_frames(const char* call, FrameLayout layout, int w, int h,
+                  std::initializer_list<const std::uint8_t* const*> frames) {
+  std::vector<const void*> planes;
+  for (const std::uint8_t* const* frame : frames)
+    for (int i = 0; i < plane_count(layout); ++i) planes.push_back(frame[i]);
+  return check_frame(call, w, h, planes.data(), planes.size());
+}
+
 bool supports_image_format(cl_context context, cl_channel_order order, cl_channel_type type) {
   cl_uint count = 0;
   if (!context ||
-      clGetSupportedImageFormats(context, CL_MEM_READ_WRITE, CL_MEM_OBJECT_IMAGE2D, 0, nullptr, &count) !=
-          CL_SUCCESS)
+      clGetSupportedImageFormats(context, CL_MEM_READ_WRITE, CL_MEM_OBJECT_IMAGE2D, 0, nullptr, &count) != CL_SUCCESS)
     return false;
   std::vector<cl_image_format> formats(count);
-  if (clGetSupportedImageFormats(context, CL_MEM_READ_WRITE, CL_MEM_OBJECT_IMAGE2D, count, formats.data(),
-                                 nullptr) != CL_SUCCESS)
+  if (clGetSupportedImageFormats(context, CL_MEM_READ_WRITE, CL_MEM_OBJECT_IMAGE2D, count, formats.data(), nullptr) !=
+      CL_SUCCESS)
     return false;
   for (const cl_image_format& f : formats)
     if (f.image_channel_order == order && f.image_channel_data_type == type) return true;
   return false;
 }
 
-int createFrameImagesNV12(const DeviceContext& dc, int w, int h, Nv12Images& out, const FrameMessages& m) {
-  out.y = create_image_2d(dc.context, CL_RGBA, texels(w, 4), texels(h, 1), m.createY);
-  if (!out.y) return -1;
-  out.uv = create_image_2d(dc.context, CL_RGBA, texels(w, 4), texels(h, 2), m.createUV);
-  return out.uv ? 0 : -1;
+int plane_count(FrameLayout layout) {
+  switch (layout) {
+    case FrameLayout::kNv12:
+      return 2;
+    case FrameLayout::kI420:
+      return 3;
+    case FrameLayout::kYuy2:
+      break;
+  }
+  return 1;
 }
 
-int createFrameImagesI420(const DeviceContext& dc, int w, int h, I420Images& out, const FrameMessages& m) {
-  out.y = create_image_2d(dc.context, CL_RGBA, texels(w, 4), texels(h, 1), m.createY);
-  if (!out.y) return -1;
-  // Same bytes either way: two chroma samples per RG texel, or one per R texel.
-  const bool rg = supports_image_format(dc.context, CL_RG, CL_UNORM_INT8);
-  const cl_channel_order order = rg ? CL_RG : CL_R;
-  out.chromaTexels = rg ? texels(w, 4) : texels(w, 2);
-  out.u = create_image_2d(dc.context, order, out.chromaTexels, texels(h, 2), m.createU);
-  if (!out.u) return -1;
-  out.v = create_image_2d(dc.context, order, out.chromaTexels, texels(h, 2), m.createV);
-  return out.v ? 0 : -1;
+namespace {
+
+// Per plane, in host-plane order: its creation and upload texts.
+struct PlaneTexts {
+  const char* create;
+  const char* write;
+};
+
+PlaneTexts plane_texts(FrameLayout layout, int i, const FrameMessages& m) {
+  switch (layout) {
+    case FrameLayout::kNv12:
+      return i == 0 ? PlaneTexts{m.createY, m.writeY} : PlaneTexts{m.createUV, m.writeUV};
+    case FrameLayout::kI420: {
+      const PlaneTexts texts[] = {{m.createY, m.writeI420Y}, {m.createU, m.writeI420U}, {m.createV, m.writeI420V}};
+      return texts[i];
+    }
+    case FrameLayout::kYuy2:
+      break;
+  }
+  return {m.createYUY2, m.writeYUY2};
 }
 
-int createFrameImageYUY2(const DeviceContext& dc, int w, int h, Yuy2Images& out, const FrameMessages& m) {
-  out.packed = create_image_2d(dc.context, CL_RGBA, texels(w, 2), texels(h, 1), m.createYUY2);
-  return out.packed ? 0 : -1;
+}  // namespace
+
+std::size_t FrameImages::texel_width(int i) const {
+  if (layout_ == FrameLayout::kYuy2) return texels(w_, 2);
+  return layout_ == FrameLayout::kI420 && i > 0 ? chromaTexels_ : texels(w_, 4);
 }
 
-void release_images(Nv12Images& images) {
-  release(images.y);
-  release(images.uv);
+std::size_t FrameImages::rows(int i) const { return texels(h_, i == 0 ? 1 : 2); }
+
+int FrameImages::create(const DeviceContext& dc, FrameLayout layout, int w, int h, const FrameMessages& m,
+                        FrameAccess access) {
+  *this = FrameImages{};
+  layout_ = layout;
+  w_ = w;
+  h_ = h;
+  cl_channel_order chroma = CL_RGBA;
+  if (layout == FrameLayout::kI420) {
+    // Same bytes every way: two chroma samples per RG texel, four per RGBA
+    // texel (two work-items' pairs, so only for frames kernels just read),
+    // or one per R texel.
+    if (supports_image_format(dc.context, CL_RG, CL_UNORM_INT8)) {
+      chroma = CL_RG;
+      chromaTexels_ = texels(w, 4);
+    } else if (access == FrameAccess::kKernelReads && w % 8 == 0) {
+      chroma = CL_RGBA;
+      chromaTexels_ = texels(w, 8);
+    } else {
+      chroma = CL_R;
+      chromaTexels_ = texels(w, 2);
+    }
+  }
+  for (int i = 0; i < plane_count(); ++i) {
+    planes_[i].reset(create_image_2d(dc.context, i == 0 ? CL_RGBA : chroma, texel_width(i), rows(i),
+                                     plane_texts(layout, i, m).create));
+    if (!planes_[i]) return -1;
+  }
+  return 0;
 }
 
-void release_images(I420Images& images) {
-  release(images.y);
-  release(images.u);
-  release(images.v);
+cl_int FrameImages::upload_plane(cl_command_queue q, int i, const std::uint8_t* host, const FrameMessages& m) const {
+  // OpenCL only reads from the host pointer of an upload.
+  return transfer(Direction::kUpload, q, planes_[i], texel_width(i), rows(i), const_cast<std::uint8_t*>(host),
+                  plane_texts(layout_, i, m).write);
 }
 
-void release_images(Yuy2Images& images) { release(images.packed); }
-
-cl_int writeFrameNV12(cl_command_queue q, const Nv12Images& im, int w, int h, const std::uint8_t* y,
-                      const std::uint8_t* uv, const FrameMessages& m) {
-  write_plane(q, im.y, texels(w, 4), texels(h, 1), y, m.writeY);
-  return write_plane(q, im.uv, texels(w, 4), texels(h, 2), uv, m.writeUV);
+cl_int FrameImages::read_plane(cl_command_queue q, int i, std::uint8_t* host) const {
+  return readImage2D(q, planes_[i], texel_width(i), rows(i), host);
 }
 
-cl_int writeFrameI420(cl_command_queue q, const I420Images& im, int w, int h, const std::uint8_t* y,
-                      const std::uint8_t* u, const std::uint8_t* v, const FrameMessages& m) {
-  write_plane(q, im.y, texels(w, 4), texels(h, 1), y, m.writeI420Y);
-  write_plane(q, im.u, im.chromaTexels, texels(h, 2), u, m.writeI420U);
-  return write_plane(q, im.v, im.chromaTexels, texels(h, 2), v, m.writeI420V);
+cl_int FrameImages::upload(cl_command_queue q, const std::uint8_t* const host[], const FrameMessages& m) const {
+  cl_int status = CL_SUCCESS;
+  for (int i = 0; i < plane_count(); ++i) status = upload_plane(q, i, host[i], m);
+  return status;
 }
 
-cl_int writeFrameYUY2(cl_command_queue q, const Yuy2Images& im, int w, int h, const std::uint8_t* plane,
-                      const FrameMessages& m) {
-  return write_plane(q, im.packed, texels(w, 2), texels(h, 1), plane, m.writeYUY2);
+cl_int FrameImages::read_back(cl_command_queue q, std::uint8_t* const host[]) const {
+  cl_int status = CL_SUCCESS;
+  for (int i = 0; i < plane_count(); ++i) status = read_plane(q, i, host[i]);
+  return status;
 }
 
 cl_int readImage2D(cl_command_queue q, cl_mem image, std::size_t width, std::size_t height, std::uint8_t* dst) {
   return transfer(Direction::kDownload, q, image, width, height, dst, "Error @clEnqueueReadImage:%d\n");
-}
-
-cl_int readFrameNV12(cl_command_queue q, const Nv12Images& im, int w, int h, std::uint8_t* y, std::uint8_t* uv) {
-  readImage2D(q, im.y, texels(w, 4), texels(h, 1), y);
-  return readImage2D(q, im.uv, texels(w, 4), texels(h, 2), uv);
-}
-
-cl_int readFrameI420(cl_command_queue q, const I420Images& im, int w, int h, std::uint8_t* y, std::uint8_t* u,
-                     std::uint8_t* v) {
-  readImage2D(q, im.y, texels(w, 4), texels(h, 1), y);
-  readImage2D(q, im.u, im.chromaTexels, texels(h, 2), u);
-  return readImage2D(q, im.v, im.chromaTexels, texels(h, 2), v);
-}
-
-cl_int readFrameYUY2(cl_command_queue q, const Yuy2Images& im, int w, int h, std::uint8_t* plane) {
-  return readImage2D(q, im.packed, texels(w, 2), texels(h, 1), plane);
 }
 
 }  // namespace gpurt

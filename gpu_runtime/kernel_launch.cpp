@@ -5,7 +5,7 @@
 
 namespace gpurt {
 
-cl_int set_kernel_args(cl_kernel kernel, std::initializer_list<ArgStep> steps, ArgStatus mode) {
+cl_int set_kernel_args(cl_kernel kernel, const std::vector<ArgStep>& steps, ArgStatus mode) {
   cl_int sum = CL_SUCCESS;
   cl_uint index = 0;
   for (const ArgStep& step : steps) {
@@ -42,8 +42,8 @@ cl_int enqueue_2d(cl_command_queue queue, cl_kernel kernel, std::size_t gx, std:
 
 }  // namespace
 
-cl_int launch_kernel_2d(DeviceContext& dc, cl_command_queue queue, cl_kernel kernel, std::size_t gx,
-                        std::size_t gy, const char* failureMessage) {
+cl_int launch_kernel_2d(DeviceContext& dc, cl_command_queue queue, cl_kernel kernel, std::size_t gx, std::size_t gy,
+                        const char* failureMessage) {
   std::size_t local[2];
   dc.chooseLocalSize(gx, gy, local);
   return enqueue_2d(queue, kernel, gx, gy, local, failureMessage);

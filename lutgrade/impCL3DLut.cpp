@@ -1,5 +1,6 @@
 #include "impCL3DLut.h"
 
+#include <cstddef>
 #include <vector>
 
 #include "gpu_runtime/gpu_print.h"
@@ -11,6 +12,7 @@ extern const gpurt::EmbeddedProgram lutgrade_program;
 namespace {
 
 using gpurt::ArgStatus;
+using gpurt::FrameLayout;
 using gpurt::KernelArg;
 
 const gpurt::ContextVariant kVariant{
@@ -31,6 +33,23 @@ const char kArgFailed[] = "Error @clSetKernelArg:%d\n";
 const char kArgFailedAt[] = "Error (%d) @clSetKernelArg:%d\n";
 const char kLaunchFailed[] = "Error @kernelGetDistance:%d\n";
 const char kTableWriteFailed[] = "Error @clEnqueueWriteImage(1Y):%d\n";
+const char* const kFrameCreateFailed[] = {"Error 1", "Error 2"};  // source, destination
+
+// What differs between the layouts, in FrameLayout order. The arguments from
+// the table on carry call-site numbers three apart.
+struct GradeLayout {
+  const char* call;
+  impCL3DLut::Kernel kernel;
+  int tableSite;
+  const char* edgeArgFailed;
+};
+const GradeLayout kGradeLayouts[] = {
+    {"exec_3DLut_NV12", impCL3DLut::kNV12, 970, kArgFailedAt},
+    {"exec_3DLut_I420", impCL3DLut::kI420, 1015, kArgFailedAt},
+    {"exec_3DLut_YUY2", impCL3DLut::kYUY2, 1058, "Error (%d) @clSetKernelAr3g:%d\n"},
+};
+
+const GradeLayout& grade_layout(FrameLayout layout) { return kGradeLayouts[static_cast<int>(layout)]; }
 
 std::size_t entries(int n) { return static_cast<std::size_t>(n) * n * n; }
 
@@ -50,18 +69,7 @@ cl_float4 ycbcr_entry(const unsigned char* rgb) {
 
 impCL3DLut::impCL3DLut(int gpuPriority) : dc_(kVariant, gpuPriority) {}
 
-impCL3DLut::~impCL3DLut() {
-  for (auto* set : {&nv12_.out, &nv12_.in}) gpurt::release_images(*set);
-  for (auto* set : {&i420_.out, &i420_.in}) gpurt::release_images(*set);
-  for (auto* set : {&yuy2_.out, &yuy2_.in}) gpurt::release_images(*set);
-  if (table_) clReleaseMemObject(table_);
-}
-
 int impCL3DLut::initOpenCL() { return dc_.initOpenCL(); }
-
-cl_kernel impCL3DLut::kernel(Kernel k) const {
-  return static_cast<std::size_t>(k) < dc_.kernels.size() ? dc_.kernels[k] : nullptr;
-}
 
 bool impCL3DLut::table_edge_supported(int n) const {
   if (n < kMinEdge || n > kMaxEdge) return false;
@@ -88,16 +96,17 @@ int impCL3DLut::setLutImage(int n, const unsigned char* table) {
   bool created = true;
   if (n != tableEdge_ || !table_) {
     tableEdge_ = n;
-    if (table_) clReleaseMemObject(table_);
-    table_ = nullptr;
+    table_.reset();
     cl_int status = CL_INVALID_CONTEXT;
+    cl_mem buffer = nullptr;
     if (dc_.context)
-      table_ = clCreateBuffer(dc_.context, CL_MEM_READ_ONLY, entries(n) * sizeof(cl_float4), nullptr, &status);
+      buffer = clCreateBuffer(dc_.context, CL_MEM_READ_ONLY, entries(n) * sizeof(cl_float4), nullptr, &status);
     if (status != CL_SUCCESS) {
       gpurt::gpu_print("Error @clCreateImage(1D):%d\n", status);
-      table_ = nullptr;
+      buffer = nullptr;
       created = false;
     }
+    table_.reset(buffer);
   }
 
   std::vector<cl_float4> values(entries(n));
@@ -110,75 +119,60 @@ int impCL3DLut::setLutImage(int n, const unsigned char* table) {
   return created ? status : -1;
 }
 
-template <class Images, class Create>
-void impCL3DLut::ensure_frame_images(LayoutImages<Images>& set, int w, int h, Create create) {
-  if (set.w == w && set.h == h) return;
-  set.w = w;
-  set.h = h;
-  gpurt::release_images(set.in);
-  gpurt::release_images(set.out);
-  if (create(dc_, w, h, set.in, kFrameMessages) != 0)
-    gpurt::gpu_print("Error 1");
-  else if (create(dc_, w, h, set.out, kFrameMessages) != 0)
-    gpurt::gpu_print("Error 2");
-  dc_.localSizes.clear();
+namespace lutgrade {
+
+gpurt::Pass grade_pass(FrameLayout layout, const gpurt::FrameImages& src, cl_mem table, int edge,
+                       const gpurt::FrameImages& dst, int w, int h) {
+  const GradeLayout& g = grade_layout(layout);
+  gpurt::Pass pass{g.kernel,
+                   {},
+                   static_cast<std::size_t>(w / 4),
+                   static_cast<std::size_t>(h),
+                   kLaunchFailed,
+                   ArgStatus::kRunningSum,
+                   gpurt::LocalSize::kCached};
+  for (int i = 0; i < src.plane_count(); ++i) pass.args.push_back({KernelArg::mem(src.plane(i)), kArgFailed});
+  pass.args.push_back({KernelArg::mem(table), kArgFailedAt, g.tableSite});
+  pass.args.push_back({KernelArg::i32(edge), g.edgeArgFailed, g.tableSite + 3});
+  for (int i = 0; i < dst.plane_count(); ++i)
+    pass.args.push_back({KernelArg::mem(dst.plane(i)), kArgFailedAt, g.tableSite + 6 + 3 * i});
+  return pass;
+}
+
+}  // namespace lutgrade
+
+void impCL3DLut::run(FrameLayout layout, int w, int h, const std::uint8_t* const src[], std::uint8_t* const dst[]) {
+  if (!gpurt::check_frames(grade_layout(layout).call, layout, w, h, {src, dst})) return;
+
+  gpurt::FrameSet<2>& frames = frames_[static_cast<int>(layout)];
+  const int made = frames.ensure(dc_, layout, w, h, kFrameMessages, 1);
+  if (made != gpurt::FrameSet<2>::kUnchanged) {
+    if (made < 2) gpurt::gpu_print("%s", kFrameCreateFailed[made]);
+    dc_.localSizes.clear();
+  }
+  if (!table_) return;
+
+  frames[0].upload(queue(), src, kFrameMessages);
+  gpurt::QueueLauncher(dc_, queue()).run(lutgrade::grade_pass(layout, frames[0], table_, tableEdge_, frames[1], w, h));
+  frames[1].read_back(queue(), dst);
 }
 
 void impCL3DLut::runNV12(int w, int h, const unsigned char* srcY, const unsigned char* srcUV, unsigned char* dstY,
                          unsigned char* dstUV) {
-  const void* planes[] = {srcY, srcUV, dstY, dstUV};
-  if (!gpurt::check_frame("exec_3DLut_NV12", w, h, planes, 4)) return;
-  ensure_frame_images(nv12_, w, h, gpurt::createFrameImagesNV12);
-  if (!table_) return;
-
-  gpurt::writeFrameNV12(queue(), nv12_.in, w, h, srcY, srcUV, kFrameMessages);
-  gpurt::set_kernel_args(kernel(kNV12),
-                         {{KernelArg::mem(nv12_.in.y), kArgFailed},
-                          {KernelArg::mem(nv12_.in.uv), kArgFailed},
-                          {KernelArg::mem(table_), kArgFailedAt, 970},
-                          {KernelArg::i32(tableEdge_), kArgFailedAt, 973},
-                          {KernelArg::mem(nv12_.out.y), kArgFailedAt, 976},
-                          {KernelArg::mem(nv12_.out.uv), kArgFailedAt, 979}},
-                         ArgStatus::kRunningSum);
-  gpurt::launch_kernel_2d(dc_, queue(), kernel(kNV12), w / 4, h, kLaunchFailed);
-  gpurt::readFrameNV12(queue(), nv12_.out, w, h, dstY, dstUV);
+  const std::uint8_t* const src[] = {srcY, srcUV};
+  std::uint8_t* const dst[] = {dstY, dstUV};
+  run(FrameLayout::kNv12, w, h, src, dst);
 }
 
-void impCL3DLut::runI420(int w, int h, const unsigned char* srcY, const unsigned char* srcU,
-                         const unsigned char* srcV, unsigned char* dstY, unsigned char* dstU, unsigned char* dstV) {
-  const void* planes[] = {srcY, srcU, srcV, dstY, dstU, dstV};
-  if (!gpurt::check_frame("exec_3DLut_I420", w, h, planes, 6)) return;
-  ensure_frame_images(i420_, w, h, gpurt::createFrameImagesI420);
-  if (!table_) return;
-
-  gpurt::writeFrameI420(queue(), i420_.in, w, h, srcY, srcU, srcV, kFrameMessages);
-  gpurt::set_kernel_args(kernel(kI420),
-                         {{KernelArg::mem(i420_.in.y), kArgFailed},
-                          {KernelArg::mem(i420_.in.u), kArgFailed},
-                          {KernelArg::mem(i420_.in.v), kArgFailed},
-                          {KernelArg::mem(table_), kArgFailedAt, 1015},
-                          {KernelArg::i32(tableEdge_), kArgFailedAt, 1018},
-                          {KernelArg::mem(i420_.out.y), kArgFailedAt, 1021},
-                          {KernelArg::mem(i420_.out.u), kArgFailedAt, 1024},
-                          {KernelArg::mem(i420_.out.v), kArgFailedAt, 1027}},
-                         ArgStatus::kRunningSum);
-  gpurt::launch_kernel_2d(dc_, queue(), kernel(kI420), w / 4, h, kLaunchFailed);
-  gpurt::readFrameI420(queue(), i420_.out, w, h, dstY, dstU, dstV);
+void impCL3DLut::runI420(int w, int h, const unsigned char* srcY, const unsigned char* srcU, const unsigned char* srcV,
+                         unsigned char* dstY, unsigned char* dstU, unsigned char* dstV) {
+  const std::uint8_t* const src[] = {srcY, srcU, srcV};
+  std::uint8_t* const dst[] = {dstY, dstU, dstV};
+  run(FrameLayout::kI420, w, h, src, dst);
 }
 
 void impCL3DLut::runYUY2(int w, int h, const unsigned char* src, unsigned char* dst) {
-  const void* planes[] = {src, dst};
-  if (!gpurt::check_frame("exec_3DLut_YUY2", w, h, planes, 2)) return;
-  ensure_frame_images(yuy2_, w, h, gpurt::createFrameImageYUY2);
-  if (!table_) return;
-
-  gpurt::writeFrameYUY2(queue(), yuy2_.in, w, h, src, kFrameMessages);
-  gpurt::set_kernel_args(kernel(kYUY2),
-                         {{KernelArg::mem(yuy2_.in.packed), kArgFailed},
-                          {KernelArg::mem(table_), kArgFailedAt, 1058},
-                          {KernelArg::i32(tableEdge_), "Error (%d) @clSetKernelAr3g:%d\n", 1061},
-                          {KernelArg::mem(yuy2_.out.packed), kArgFailedAt, 1064}},
-                         ArgStatus::kRunningSum);
-  gpurt::launch_kernel_2d(dc_, queue(), kernel(kYUY2), w / 4, h, kLaunchFailed);
-  gpurt::readFrameYUY2(queue(), yuy2_.out, w, h, dst);
+  const std::uint8_t* const srcPlanes[] = {src};
+  std::uint8_t* const dstPlanes[] = {dst};
+  run(FrameLayout::kYuy2, w, h, srcPlanes, dstPlanes);
 }

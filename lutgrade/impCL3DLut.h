@@ -2,9 +2,13 @@
 // the device, and per-layout frame images re-created when the frame size changes.
 #pragma once
 
+#include <array>
+#include <cstdint>
+
 #include "base_lut.h"
 #include "gpu_runtime/device_context.h"
 #include "gpu_runtime/frame_images.h"
+#include "gpu_runtime/frame_pass.h"
 
 class impCL3DLut : public base_lut {
  public:
@@ -14,7 +18,6 @@ class impCL3DLut : public base_lut {
   static constexpr int kMaxEdge = 256;
 
   explicit impCL3DLut(int gpuPriority);
-  ~impCL3DLut() override;
 
   int initOpenCL() override;
   int setLutImage(int n, const unsigned char* table) override;
@@ -27,32 +30,28 @@ class impCL3DLut : public base_lut {
   // Whether a table of edge n is accepted (range and device memory).
   bool table_edge_supported(int n) const;
 
-  // Frame images of one layout and the frame size they were made for.
-  template <class Images>
-  struct LayoutImages {
-    int w = 0;
-    int h = 0;
-    Images in;
-    Images out;
-  };
-
   const gpurt::DeviceContext& device_context() const { return dc_; }
   int table_edge() const { return tableEdge_; }
   cl_mem table() const { return table_; }
-  const LayoutImages<gpurt::Nv12Images>& nv12_images() const { return nv12_; }
-  const LayoutImages<gpurt::I420Images>& i420_images() const { return i420_; }
-  const LayoutImages<gpurt::Yuy2Images>& yuy2_images() const { return yuy2_; }
+  // Source and destination frames of a layout.
+  const gpurt::FrameSet<2>& frames(gpurt::FrameLayout layout) const { return frames_[static_cast<int>(layout)]; }
 
  private:
-  template <class Images, class Create>
-  void ensure_frame_images(LayoutImages<Images>& set, int w, int h, Create create);
+  // Every layout's frame: size check, images, upload, grading, read-back.
+  void run(gpurt::FrameLayout layout, int w, int h, const std::uint8_t* const src[], std::uint8_t* const dst[]);
   cl_command_queue queue() const { return dc_.queues[0]; }
-  cl_kernel kernel(Kernel k) const;
 
   gpurt::DeviceContext dc_;
   int tableEdge_ = 0;
-  cl_mem table_ = nullptr;
-  LayoutImages<gpurt::Nv12Images> nv12_;
-  LayoutImages<gpurt::I420Images> i420_;
-  LayoutImages<gpurt::Yuy2Images> yuy2_;
+  gpurt::MemObject table_;
+  // Source and destination frames per layout, each with its own frame size.
+  std::array<gpurt::FrameSet<2>, 3> frames_;
 };
+
+namespace lutgrade {
+
+// The grading launch of a w x h frame in a layout.
+gpurt::Pass grade_pass(gpurt::FrameLayout layout, const gpurt::FrameImages& src, cl_mem table, int edge,
+                       const gpurt::FrameImages& dst, int w, int h);
+
+}  // namespace lutgrade

@@ -3,15 +3,22 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "lutgrade/Lut3D.h"
 
 namespace lutgrade {
 
+struct TableFile {
+  std::vector<std::uint8_t> table;  // empty when the file yields no table
+  std::string reason;               // why not: one short phrase
+  std::string lines;                // the reader's own lines, for the caller to print
+};
+
 // A .cube or .3dl file resampled to lutSize (2..256) points per axis: lutSize^3
-// entries of R, G, B, 0, red fastest. Empty when the file yields no table.
-std::vector<std::uint8_t> table_from_file(const char* path, int lutSize);
+// entries of R, G, B, 0, red fastest. Prints nothing.
+TableFile table_from_file(const char* path, int lutSize);
 
 // The 17-point table generated from the adjustments (normalised in place);
 // entries may be null when count is 0.

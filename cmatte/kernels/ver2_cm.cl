@@ -240,6 +240,15 @@ __kernel void nv12_GM_blendForeAndBack(__read_only image2d_t Y, __read_only imag
   blend_nv12_block(Y, UV, bY, bUV, A8, keyColor, oY, oUV, get_global_id(0), get_global_id(1));
 }
 
+INLINE void copy_i420_block(__read_only image2d_t Y, __read_only image2d_t U, __read_only image2d_t V,
+                            __write_only image2d_t oY, __write_only image2d_t oU, __write_only image2d_t oV, int x,
+                            int row) {
+  write_imagef(oY, (int2)(x, 2 * row), read_imagef(Y, kNearest, (int2)(x, 2 * row)));
+  write_imagef(oY, (int2)(x, 2 * row + 1), read_imagef(Y, kNearest, (int2)(x, 2 * row + 1)));
+  write_chroma_pair(oU, x, row, read_chroma_pair(U, x, row));
+  write_chroma_pair(oV, x, row, read_chroma_pair(V, x, row));
+}
+
 // Frame grid (w/4, h): items of the upper half blend one 4 x 2 block each.
 __kernel void i420_GM_blendForeAndBack(__read_only image2d_t Y, __read_only image2d_t U, __read_only image2d_t V,
                                        CPlane S, __read_only image2d_t bY, __read_only image2d_t bU,
@@ -248,11 +257,21 @@ __kernel void i420_GM_blendForeAndBack(__read_only image2d_t Y, __read_only imag
   const int x = get_global_id(0), row = get_global_id(1);
   if (row >= (int)get_global_size(1) / 2) return;
   const int4 ha = header(A8);
+  const float4 a0 = load4(A8, ha, x, 2 * row), a1 = load4(A8, ha, x, 2 * row + 1);
+  // Blocks that are all backdrop or all subject are copies of one frame.
+  if (all_zero(a0, a1)) {
+    copy_i420_block(bY, bU, bV, oY, oU, oV, x, row);
+    return;
+  }
+  if (all_one(a0, a1)) {
+    copy_i420_block(Y, U, V, oY, oU, oV, x, row);
+    return;
+  }
   float4 y0 = read_imagef(Y, kNearest, (int2)(x, 2 * row)), y1 = read_imagef(Y, kNearest, (int2)(x, 2 * row + 1));
   float2 cb = read_chroma_pair(U, x, row), cr = read_chroma_pair(V, x, row);
   blend_block(&y0, &y1, &cb, &cr, read_imagef(bY, kNearest, (int2)(x, 2 * row)),
               read_imagef(bY, kNearest, (int2)(x, 2 * row + 1)), read_chroma_pair(bU, x, row),
-              read_chroma_pair(bV, x, row), load4(A8, ha, x, 2 * row), load4(A8, ha, x, 2 * row + 1), keyColor);
+              read_chroma_pair(bV, x, row), a0, a1, keyColor);
   write_imagef(oY, (int2)(x, 2 * row), y0);
   write_imagef(oY, (int2)(x, 2 * row + 1), y1);
   write_chroma_pair(oU, x, row, cb);

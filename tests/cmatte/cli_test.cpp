@@ -122,6 +122,54 @@ TEST_F(Cli, RefusesBadInputWithAClearMessage) {
   EXPECT_NE(err_.find("no whole"), std::string::npos) << err_;
 }
 
+// Numeric options out of their ranges, version 1 with I420, --help, empty
+// camera input and a directory as output (refused before any frame is read).
+TEST_F(Cli, RefusesOptionsOutOfRangeAndEmptyInput) {
+  write("cam.raw", bytes_of(testframes::to_frame(scene_.camera, Layout::kNV12)));
+  write("bg.raw", bytes_of(testframes::to_frame(scene_.background, Layout::kNV12)));
+  const std::string files = " -b " + dir_ + "/bg.raw -i " + dir_ + "/cam.raw -o " + dir_ + "/out.raw";
+  struct Case {
+    const char* options;
+    const char* message;
+  } cases[] = {
+      {"--key 7", "--key wants green, blue, digital-green or a code from 1 to 3"},
+      {"--key -1", "--key wants"},
+      {"--key 0", "--key wants"},
+      {"--coff nan", "--coff must be a number above 0 and at most 4.25"},
+      {"--coff -1", "--coff must be"},
+      {"--coff 0", "--coff must be"},
+      {"--coff 1e30", "--coff must be"},
+      {"--coff inf", "--coff must be"},
+      {"--similar nan --version 1", "--similar wants a number"},
+      {"--similar -5 --version 1", "--similar must lie from 0 to 1"},
+      {"--similar 1.5 --version 1", "--similar must lie from 0 to 1"},
+      {"--version 3", "--version must be 1 or 2"},
+      {"--gpu-priority x", "--gpu-priority wants a whole number"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(run("--size 160x120 --format nv12 " + std::string(c.options) + files), 2) << c.options;
+    EXPECT_NE(err_.find(c.message), std::string::npos) << c.options << ": " << err_;
+  }
+  EXPECT_EQ(run("--size 160x120 --format i420 --version 1" + files), 2);
+  EXPECT_NE(err_.find("version 1 keys NV12 and YUY2 frames"), std::string::npos) << err_;
+  EXPECT_FALSE(std::ifstream(dir_ + "/out.raw").good());
+
+  EXPECT_EQ(run("--help > " + dir_ + "/help.txt"), 0) << err_;
+  EXPECT_NE(read_file(dir_ + "/help.txt").find("usage: cmatte-cli"), std::string::npos);
+
+  write("empty.raw", "");
+  EXPECT_EQ(run("--size 160x120 --format nv12 -b " + dir_ + "/bg.raw -i " + dir_ + "/empty.raw -o " + dir_ +
+                "/out.raw"),
+            1);
+  EXPECT_NE(err_.find("the camera input holds no frame"), std::string::npos) << err_;
+  EXPECT_FALSE(std::ifstream(dir_ + "/out.raw").good());
+  EXPECT_FALSE(std::ifstream(dir_ + "/out.raw.part").good());
+
+  EXPECT_EQ(run("--size 160x120 --format nv12 -b " + dir_ + "/bg.raw -i " + dir_ + "/cam.raw -o " + dir_), 1);
+  EXPECT_NE(err_.find("it is a directory"), std::string::npos) << err_;
+  EXPECT_EQ(err_.find("frames:"), std::string::npos) << "no frame was read: " << err_;
+}
+
 // The version-1 keyer with a poor similarity, calibrated on the first frame:
 // the printed value lies inside the code's bounds and the next frame, keyed
 // with it, is much closer to the truth than the first.

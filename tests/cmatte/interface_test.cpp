@@ -3,6 +3,8 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <typeinfo>
+#include <vector>
 
 #include "cmatte/ColorMatting.h"
 #include "key_scene.h"
@@ -15,7 +17,11 @@ using testframes::Layout;
 
 namespace {
 
-ver2_cm* keyer_of(ColorMatting& cm) { return dynamic_cast<ver2_cm*>(cm.alg); }
+// The keyer the object built, when it is of the given kind.
+template <class Keyer = ver2_cm>
+Keyer* keyer_of(ColorMatting& cm) {
+  return cm.alg && typeid(*cm.alg) == typeid(Keyer) ? static_cast<Keyer*>(cm.alg) : nullptr;
+}
 
 int calls = 0;
 void count_call(float) { ++calls; }
@@ -45,7 +51,7 @@ TEST(ColorMattingVersions, EveryOtherVersionRunsTheVersionOneKeyer) {
     ColorMatting cm(version, 0);
     EXPECT_EQ(cm.ready, 1u);
     EXPECT_EQ(cm.getVersion(), 2000);
-    const auto* v1 = dynamic_cast<ver1_cm*>(cm.alg);
+    const auto* v1 = keyer_of<ver1_cm>(cm);
     ASSERT_NE(v1, nullptr) << version;
     EXPECT_EQ(v1->key_color(), 2);
     EXPECT_FLOAT_EQ(v1->similar(), 0.4f);
@@ -77,17 +83,18 @@ TEST(ColorMattingVersions, SwitchingAwayAndBackStartsFromDefaults) {
   EXPECT_EQ(cm.switchAlgVersion(1, 5), 0);
   EXPECT_EQ(cm.ready, 1u);
   EXPECT_EQ(cm.gpuPriority, 5);
-  ASSERT_NE(dynamic_cast<ver1_cm*>(cm.alg), nullptr);
-  EXPECT_EQ(dynamic_cast<ver1_cm*>(cm.alg)->key_color(), 2);
+  ASSERT_NE(keyer_of<ver1_cm>(cm), nullptr);
+  EXPECT_EQ(keyer_of<ver1_cm>(cm)->key_color(), 2);
   EXPECT_EQ(cm.switchAlgVersion(2, 0), 0);
   EXPECT_EQ(cm.ready, 1u);
   EXPECT_EQ(keyer_of(cm)->key_color(), 0);
   // Version 5 is the version-1 keyer, but 5 != 1: switching replaces it.
-  // (A fresh keyer may reuse the old one's address, so compare settings.)
+  // (The new keyer may reuse the old one's memory: its defaults show the replacement.)
   ColorMatting five(5, 0);
   five.setParams_KeyColor(3);
   EXPECT_EQ(five.switchAlgVersion(1, 0), 0);
-  EXPECT_EQ(dynamic_cast<ver1_cm*>(five.alg)->key_color(), 2);
+  ASSERT_NE(keyer_of<ver1_cm>(five), nullptr);
+  EXPECT_EQ(keyer_of<ver1_cm>(five)->key_color(), 2);
   // Repeated replacement releases each keyer's OpenCL objects (checked by the
   // sanitizer build) and keeps working.
   for (int i = 0; i < 10; ++i) {
@@ -180,6 +187,29 @@ TEST(ColorMattingFrames, SizeChangesRecreateTheImages) {
       EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
       EXPECT_GT(testframes::psnr(out, testframes::to_frame(s.truth, layout)), 25.0);
     }
+  }
+}
+
+// Sides above 16384 are refused at the public calls with one bad-frame line,
+// before any size arithmetic of either keyer.
+TEST(ColorMattingFrames, HugeFramesPrintOneBadFrameLine) {
+  for (int version : {1, 2}) {
+    testing::internal::CaptureStdout();
+    ColorMatting cm(version, 0);
+    testing::internal::GetCapturedStdout();
+    ASSERT_EQ(cm.ready, 1u);
+    std::vector<unsigned char> plane(64, 7);
+    unsigned char* p = plane.data();
+    testing::internal::CaptureStdout();
+    cm.exec_ColorMatting_YUY2(2147483644, 2, p, p, p);
+    cm.exec_ColorMatting_NV12(16388, 2, p, p, p, p, p, p);
+    cm.exec_ColorMatting_I420(4, 2147483646, p, p, p, p, p, p, p, p, p);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Error @exec_ColorMatting_YUY2(bad frame 2147483644x2):-30\n"
+              "Error @exec_ColorMatting_NV12(bad frame 16388x2):-30\n"
+              "Error @exec_ColorMatting_I420(bad frame 4x2147483646):-30\n")
+        << "version " << version;
+    EXPECT_EQ(plane, std::vector<unsigned char>(64, 7));
   }
 }
 

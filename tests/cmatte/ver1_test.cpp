@@ -11,7 +11,7 @@
 
 #include "gpu_runtime/frame_images.h"
 #include "key_scene.h"
-#include "keyer_run.h"
+#include "keyer_direct.h"
 #include "ver1_cm.h"
 
 using testframes::Backdrop;
@@ -19,8 +19,6 @@ using testframes::Frame;
 using testframes::Layout;
 
 namespace {
-
-ver1_cm& keyer_of(ColorMatting& cm) { return *dynamic_cast<ver1_cm*>(cm.alg); }
 
 std::vector<float> results;
 void record(float similar) { results.push_back(similar); }
@@ -38,9 +36,10 @@ float first_evaluated_similar(const std::string& printed) {
 }
 
 TEST(Ver1Parameters, PerKeyCodeConstants) {
-  ColorMatting cm(1, 0);
-  ASSERT_EQ(cm.ready, 1u);
-  ver1_cm& k = keyer_of(cm);
+  ver1_cm cm(0);
+  cm.initOpenCL();
+  ASSERT_EQ(cm.device_context().ready, 1);
+  ver1_cm& k = cm;
   auto expect = [&](int key, float similar, float lower, float upper) {
     EXPECT_EQ(k.key_color(), key);
     EXPECT_FLOAT_EQ(k.similar(), similar);
@@ -49,15 +48,15 @@ TEST(Ver1Parameters, PerKeyCodeConstants) {
     EXPECT_FLOAT_EQ(k.smooth(), 10.0f);
   };
   expect(2, 0.4f, 0.35f, 0.5f);
-  cm.setParams_KeyColor(1);
+  cm.setKeyColor(1);
   expect(1, 0.2f, 0.1f, 0.3f);
   for (int ignored : {4, 0, -1}) {
-    cm.setParams_KeyColor(ignored);
+    cm.setKeyColor(ignored);
     expect(1, 0.2f, 0.1f, 0.3f);
   }
-  cm.setParams_v1_Similar(0.45f);  // bounds stay
+  cm.setSimilar(0.45f);  // bounds stay
   expect(1, 0.45f, 0.1f, 0.3f);
-  cm.setParams_KeyColor(3);  // overwrites a similarity set before
+  cm.setKeyColor(3);  // overwrites a similarity set before
   expect(3, 0.4f, 0.35f, 0.5f);
 }
 
@@ -79,18 +78,19 @@ TEST_P(Calibration, RunsOnceOnTheNextFrameAndImprovesTheFollowingOnes) {
   const testframes::KeyScene scene = testframes::make_key_scene(w, h, c.backdrop, 11);
   const Frame cam = testframes::to_frame(scene.camera, c.layout), bg = testframes::to_frame(scene.background, c.layout);
   const Frame truth = testframes::to_frame(scene.truth, c.layout);
-  ColorMatting cm(1, 0);
-  cm.setParams_KeyColor(c.keyColor);
-  ver1_cm& k = keyer_of(cm);
+  ver1_cm cm(0);
+  cm.initOpenCL();
+  cm.setKeyColor(c.keyColor);
+  ver1_cm& k = cm;
   const ver1_cm::KeyConstants defaults = ver1_cm::key_constants(c.keyColor);
 
   Frame poor = testframes::blank_frame(c.layout, w, h, 0), out = poor;
-  cm.setParams_v1_Similar(0.1f);
+  cm.setSimilar(0.1f);
   testing::internal::CaptureStdout();
   key_frame(cm, cam, bg, poor);
   results.clear();
-  cm.setParams_v1_Cal_Similar(nullptr);
-  cm.setParams_v1_Cal_Similar(record);  // a second request only replaces the callback
+  cm.requestSimilarCalibration(nullptr);
+  cm.requestSimilarCalibration(record);  // a second request only replaces the callback
   key_frame(cm, cam, bg, out);
   std::string printed = testing::internal::GetCapturedStdout();
 
@@ -117,8 +117,8 @@ TEST_P(Calibration, RunsOnceOnTheNextFrameAndImprovesTheFollowingOnes) {
   EXPECT_GT(after, before + 10.0);
   EXPECT_GT(after, 33.0);
 
-  cm.setParams_v1_Similar(0.1f);
-  cm.setParams_v1_Cal_Similar(record);
+  cm.setSimilar(0.1f);
+  cm.requestSimilarCalibration(record);
   testing::internal::CaptureStdout();
   key_frame(cm, cam, bg, out);
   printed = testing::internal::GetCapturedStdout();
@@ -136,14 +136,15 @@ INSTANTIATE_TEST_SUITE_P(Scenes, Calibration,
 
 TEST(Calibration, WaitsForAFrameItCanKey) {
   const testframes::KeyScene scene = testframes::make_key_scene(64, 32, Backdrop::kGreen, 3);
-  ColorMatting cm(1, 0);
+  ver1_cm cm(0);
+  cm.initOpenCL();
   results.clear();
-  cm.setParams_v1_Cal_Similar(record);  // before any frame
+  cm.requestSimilarCalibration(record);  // before any frame
   Frame out = testframes::blank_frame(Layout::kI420, 64, 32, 0);
   key_frame(cm, testframes::to_frame(scene.camera, Layout::kI420),
             testframes::to_frame(scene.background, Layout::kI420), out);
   EXPECT_TRUE(results.empty());  // I420 frames are not keyed and keep the request
-  EXPECT_TRUE(keyer_of(cm).calibration_requested());
+  EXPECT_TRUE(cm.calibration_requested());
   testing::internal::CaptureStdout();
   out = testframes::blank_frame(Layout::kNV12, 64, 32, 0);
   key_frame(cm, testframes::to_frame(scene.camera, Layout::kNV12),
@@ -157,9 +158,10 @@ TEST(Calibration, WaitsForAFrameItCanKey) {
 TEST(Calibration, WorksOnHalfSizeCopies) {
   for (auto [w, h] : {std::pair{1920, 1080}, std::pair{324, 242}}) {
     const testframes::KeyScene scene = testframes::make_key_scene(w, h, Backdrop::kGreen, 5);
-    ColorMatting cm(1, 0);
+    ver1_cm cm(0);
+  cm.initOpenCL();
     results.clear();
-    cm.setParams_v1_Cal_Similar(record);
+    cm.requestSimilarCalibration(record);
     Frame out = testframes::blank_frame(Layout::kNV12, w, h, 0);
     testing::internal::CaptureStdout();
     key_frame(cm, testframes::to_frame(scene.camera, Layout::kNV12),
@@ -169,7 +171,7 @@ TEST(Calibration, WorksOnHalfSizeCopies) {
     EXPECT_NE(printed.find("init1:" + size), std::string::npos) << printed.substr(0, 200);
     EXPECT_NE(printed.find("init2:" + size), std::string::npos);
     EXPECT_EQ(printed.find("Error"), std::string::npos) << printed;
-    const ver1_cm::CalibrationSet& set = keyer_of(cm).calibration_set();
+    const ver1_cm::CalibrationSet& set = cm.calibration_set();
     EXPECT_EQ(set.alphaArray.size(), static_cast<std::size_t>(w / 2) * (h / 2));
     ASSERT_EQ(results.size(), 1u);
     EXPECT_GE(results[0], 0.35f);
@@ -184,21 +186,22 @@ TEST(Calibration, HalfSizeCopyHoldsTheMeansOfTheFrame) {
   const testframes::KeyScene scene = testframes::make_key_scene(w, h, Backdrop::kGreen, 6);
   for (Layout layout : {Layout::kNV12, Layout::kYUY2}) {
     const Frame cam = testframes::to_frame(scene.camera, layout);
-    ColorMatting cm(1, 0);
-    cm.setParams_v1_Cal_Similar(nullptr);
+    ver1_cm cm(0);
+  cm.initOpenCL();
+    cm.requestSimilarCalibration(nullptr);
     Frame out = testframes::blank_frame(layout, w, h, 0);
     testing::internal::CaptureStdout();
     key_frame(cm, cam, testframes::to_frame(scene.background, layout), out);
     testing::internal::GetCapturedStdout();
-    const ver1_cm& k = keyer_of(cm);
+    const ver1_cm& k = cm;
     const ver1_cm::CalibrationSet& set = k.calibration_set();
     const int iw = (hw + 3) / 4 * 4, ih = (hh + 1) / 2 * 2;
     cl_command_queue q = k.device_context().queues[1];
     int worst = 0;
     if (layout == Layout::kNV12) {
       std::vector<std::uint8_t> y(static_cast<std::size_t>(iw) * ih), uv(static_cast<std::size_t>(iw) * ih / 2);
-      ASSERT_EQ(gpurt::readImage2D(q, set.half.y, iw / 4, ih, y.data()), CL_SUCCESS);
-      ASSERT_EQ(gpurt::readImage2D(q, set.half.uv, iw / 4, ih / 2, uv.data()), CL_SUCCESS);
+      ASSERT_EQ(gpurt::readImage2D(q, set.half.plane(0), iw / 4, ih, y.data()), CL_SUCCESS);
+      ASSERT_EQ(gpurt::readImage2D(q, set.half.plane(1), iw / 4, ih / 2, uv.data()), CL_SUCCESS);
       const auto& Y = cam.planes[0];
       const auto& UV = cam.planes[1];
       for (int r = 0; r < hh; ++r)
@@ -218,7 +221,7 @@ TEST(Calibration, HalfSizeCopyHoldsTheMeansOfTheFrame) {
           }
     } else {
       std::vector<std::uint8_t> p(static_cast<std::size_t>(iw) * 2 * ih);
-      ASSERT_EQ(gpurt::readImage2D(q, set.halfYuy2.packed, iw / 2, ih, p.data()), CL_SUCCESS);
+      ASSERT_EQ(gpurt::readImage2D(q, set.halfYuy2.plane(0), iw / 2, ih, p.data()), CL_SUCCESS);
       const auto& P = cam.planes[0];
       auto at = [&](int x, int y) { return static_cast<int>(P[static_cast<std::size_t>(y) * 2 * w + x]); };
       for (int r = 0; r < hh; ++r)
@@ -237,14 +240,15 @@ TEST(Calibration, HalfSizeCopyHoldsTheMeansOfTheFrame) {
 // similarity keeps backdrop, too large a one removes the subject.
 TEST(Calibration, ErrorSumsFollowTheMatte) {
   const testframes::KeyScene scene = testframes::make_key_scene(320, 240, Backdrop::kGreen, 8);
-  ColorMatting cm(1, 0);
-  cm.setParams_v1_Cal_Similar(nullptr);
+  ver1_cm cm(0);
+  cm.initOpenCL();
+  cm.requestSimilarCalibration(nullptr);
   Frame out = testframes::blank_frame(Layout::kNV12, 320, 240, 0);
   testing::internal::CaptureStdout();
   key_frame(cm, testframes::to_frame(scene.camera, Layout::kNV12),
             testframes::to_frame(scene.background, Layout::kNV12), out);
   float low[5], good[5], high[5];
-  ver1_cm& k = keyer_of(cm);
+  ver1_cm& k = cm;
   k.evaluateSimilarity(0.05f, 10.0f, low);
   k.evaluateSimilarity(0.4f, 10.0f, good);
   k.evaluateSimilarity(0.95f, 10.0f, high);
@@ -264,7 +268,8 @@ TEST(Calibration, ErrorSumsFollowTheMatte) {
 // Layouts of one size each keep their own images.
 TEST(Ver1Frames, LayoutsAlternateAtOneSize) {
   const testframes::KeyScene scene = testframes::make_key_scene(160, 120, Backdrop::kGreen, 2);
-  ColorMatting cm(1, 0);
+  ver1_cm cm(0);
+  cm.initOpenCL();
   for (int round = 0; round < 2; ++round)
     for (Layout layout : {Layout::kNV12, Layout::kYUY2}) {
       Frame out = testframes::blank_frame(layout, 160, 120, 0);
@@ -279,8 +284,9 @@ TEST(Ver1Frames, LayoutsAlternateAtOneSize) {
 // Key and matte run on (w/4, h), the blend on (w/4, h/2); the work-group
 // sizes chosen for them stay cached across a size change.
 TEST(Ver1Frames, LaunchGridsAndTheirCachedGroupSizes) {
-  ColorMatting cm(1, 0);
-  const gpurt::LocalSizeCache& cache = keyer_of(cm).device_context().localSizes;
+  ver1_cm cm(0);
+  cm.initOpenCL();
+  const gpurt::LocalSizeCache& cache = cm.device_context().localSizes;
   for (auto [w, h, entries] : {std::tuple{1280, 720, 2u}, std::tuple{640, 480, 4u}, std::tuple{1280, 720, 4u}}) {
     const Frame blank = testframes::blank_frame(Layout::kNV12, w, h, 128);
     Frame out = blank;

@@ -65,73 +65,94 @@ class FrameImages : public testing::Test {
 ContextVariant* FrameImages::variant_ = nullptr;
 DeviceContext* FrameImages::dc_ = nullptr;
 
-TEST_F(FrameImages, LayoutsMapPlanesOntoFourByteTexels) {
-  Nv12Images nv12;
-  ASSERT_EQ(createFrameImagesNV12(*dc_, 1920, 1080, nv12, kMessages), 0);
-  expect_size(nv12.y, 480, 1080);
-  expect_size(nv12.uv, 480, 540);
-  EXPECT_EQ(order_of(nv12.y), static_cast<cl_channel_order>(CL_RGBA));
+using Images = gpurt::FrameImages;
 
-  I420Images i420;
-  ASSERT_EQ(createFrameImagesI420(*dc_, 1920, 1080, i420, kMessages), 0);
-  expect_size(i420.y, 480, 1080);
+TEST_F(FrameImages, LayoutsMapPlanesOntoFourByteTexels) {
+  Images nv12;
+  ASSERT_EQ(nv12.create(*dc_, FrameLayout::kNv12, 1920, 1080, kMessages), 0);
+  expect_size(nv12.plane(0), 480, 1080);
+  expect_size(nv12.plane(1), 480, 540);
+  EXPECT_EQ(order_of(nv12.plane(0)), static_cast<cl_channel_order>(CL_RGBA));
+
+  Images i420;
+  ASSERT_EQ(i420.create(*dc_, FrameLayout::kI420, 1920, 1080, kMessages), 0);
+  expect_size(i420.plane(0), 480, 1080);
   // Two chroma bytes per RG texel, or one per R texel where RG is missing (PoCL).
   const bool rg = supports_image_format(dc_->context, CL_RG, CL_UNORM_INT8);
-  EXPECT_EQ(order_of(i420.u), static_cast<cl_channel_order>(rg ? CL_RG : CL_R));
-  expect_size(i420.u, rg ? 480 : 960, 540);
-  expect_size(i420.v, rg ? 480 : 960, 540);
-  EXPECT_EQ(i420.chromaTexels, rg ? 480u : 960u);
+  EXPECT_EQ(order_of(i420.plane(1)), static_cast<cl_channel_order>(rg ? CL_RG : CL_R));
+  expect_size(i420.plane(1), rg ? 480 : 960, 540);
+  expect_size(i420.plane(2), rg ? 480 : 960, 540);
+  EXPECT_EQ(i420.texel_width(1), rg ? 480u : 960u);
 
-  Yuy2Images yuy2;
-  ASSERT_EQ(createFrameImageYUY2(*dc_, 1280, 720, yuy2, kMessages), 0);
-  expect_size(yuy2.packed, 640, 720);
+  Images yuy2;
+  ASSERT_EQ(yuy2.create(*dc_, FrameLayout::kYuy2, 1280, 720, kMessages), 0);
+  expect_size(yuy2.plane(0), 640, 720);
 
-  release_images(nv12);
-  release_images(i420);
-  release_images(yuy2);
-  EXPECT_EQ(nv12.y, nullptr);
-  EXPECT_EQ(i420.v, nullptr);
-  EXPECT_EQ(yuy2.packed, nullptr);
+  nv12 = Images{};
+  i420 = Images{};
+  yuy2 = Images{};
+  EXPECT_EQ(nv12.plane(0), nullptr);
+  EXPECT_EQ(i420.plane(2), nullptr);
+  EXPECT_EQ(yuy2.plane(0), nullptr);
 }
 
 TEST_F(FrameImages, PlanesTravelByteForByte) {
   const int w = 36, h = 10;
-  I420Images im;
-  ASSERT_EQ(createFrameImagesI420(*dc_, w, h, im, kMessages), 0);
+  Images im;
+  ASSERT_EQ(im.create(*dc_, FrameLayout::kI420, w, h, kMessages), 0);
   const Bytes y = ramp(w * h, 1), u = ramp(w * h / 4, 2), v = ramp(w * h / 4, 3);
-  EXPECT_EQ(writeFrameI420(queue(), im, w, h, y.data(), u.data(), v.data(), kMessages), CL_SUCCESS);
+  const std::uint8_t* const i420In[] = {y.data(), u.data(), v.data()};
+  EXPECT_EQ(im.upload(queue(), i420In, kMessages), CL_SUCCESS);
   Bytes y2(y.size()), u2(u.size()), v2(v.size());
-  EXPECT_EQ(readFrameI420(queue(), im, w, h, y2.data(), u2.data(), v2.data()), CL_SUCCESS);
+  std::uint8_t* const i420Out[] = {y2.data(), u2.data(), v2.data()};
+  EXPECT_EQ(im.read_back(queue(), i420Out), CL_SUCCESS);
   EXPECT_EQ(y2, y);
   EXPECT_EQ(u2, u);
   EXPECT_EQ(v2, v);
-  release_images(im);
+  // Frames kernels only read may pack the chroma four samples to a texel
+  // (widths of whole RGBA texels); the bytes are the same.
+  for (const int width : {40, 36}) {
+    Images packed;
+    ASSERT_EQ(packed.create(*dc_, FrameLayout::kI420, width, h, kMessages, FrameAccess::kKernelReads), 0);
+    const Bytes py = ramp(width * h, 6), pu = ramp(width * h / 4, 7), pv = ramp(width * h / 4, 8);
+    const std::uint8_t* const packedIn[] = {py.data(), pu.data(), pv.data()};
+    EXPECT_EQ(packed.upload(queue(), packedIn, kMessages), CL_SUCCESS);
+    Bytes pu2(pu.size()), pv2(pv.size()), py2(py.size());
+    std::uint8_t* const packedOut[] = {py2.data(), pu2.data(), pv2.data()};
+    EXPECT_EQ(packed.read_back(queue(), packedOut), CL_SUCCESS);
+    EXPECT_EQ(pu2, pu) << width;
+    EXPECT_EQ(pv2, pv) << width;
+  }
 
-  Nv12Images nv12;
-  ASSERT_EQ(createFrameImagesNV12(*dc_, w, h, nv12, kMessages), 0);
+  Images nv12;
+  ASSERT_EQ(nv12.create(*dc_, FrameLayout::kNv12, w, h, kMessages), 0);
   const Bytes uv = ramp(w * h / 2, 4);
-  writeFrameNV12(queue(), nv12, w, h, y.data(), uv.data(), kMessages);
+  const std::uint8_t* const nv12In[] = {y.data(), uv.data()};
+  nv12.upload(queue(), nv12In, kMessages);
   Bytes uv2(uv.size());
-  readFrameNV12(queue(), nv12, w, h, y2.data(), uv2.data());
+  std::uint8_t* const nv12Out[] = {y2.data(), uv2.data()};
+  nv12.read_back(queue(), nv12Out);
   EXPECT_EQ(uv2, uv);
-  release_images(nv12);
 
-  Yuy2Images yuy2;
-  ASSERT_EQ(createFrameImageYUY2(*dc_, w, h, yuy2, kMessages), 0);
+  Images yuy2;
+  ASSERT_EQ(yuy2.create(*dc_, FrameLayout::kYuy2, w, h, kMessages), 0);
   const Bytes packed = ramp(w * h * 2, 5);
-  writeFrameYUY2(queue(), yuy2, w, h, packed.data(), kMessages);
+  const std::uint8_t* const yuy2In[] = {packed.data()};
+  yuy2.upload(queue(), yuy2In, kMessages);
   Bytes packed2(packed.size());
-  readFrameYUY2(queue(), yuy2, w, h, packed2.data());
+  std::uint8_t* const yuy2Out[] = {packed2.data()};
+  yuy2.read_back(queue(), yuy2Out);
   EXPECT_EQ(packed2, packed);
-  release_images(yuy2);
 }
 
 TEST_F(FrameImages, EmptyHandlesAreReportedNotPassedOn) {
-  Nv12Images none;
+  const Images none;
   Bytes plane(64);
+  const std::uint8_t* const in[] = {plane.data(), plane.data()};
+  std::uint8_t* const out[] = {plane.data(), plane.data()};
   CaptureStdout();
-  EXPECT_EQ(writeFrameNV12(queue(), none, 8, 4, plane.data(), plane.data(), kMessages), CL_INVALID_MEM_OBJECT);
-  EXPECT_EQ(readFrameNV12(queue(), none, 8, 4, plane.data(), plane.data()), CL_INVALID_MEM_OBJECT);
+  EXPECT_EQ(none.upload(queue(), in, kMessages), CL_INVALID_MEM_OBJECT);
+  EXPECT_EQ(none.read_back(queue(), out), CL_INVALID_MEM_OBJECT);
   EXPECT_EQ(set_kernel_args(dc_->kernels[0], {{KernelArg::mem(nullptr), "a0:%d\n"}, {KernelArg::mem(nullptr), "a1(%d):%d\n", 7}},
                             ArgStatus::kEach),
             2 * CL_INVALID_MEM_OBJECT);
@@ -142,33 +163,39 @@ TEST_F(FrameImages, EmptyHandlesAreReportedNotPassedOn) {
 }
 
 TEST_F(FrameImages, RunningSumKeepsReportingOnceAnArgumentFailed) {
-  Nv12Images im;
-  ASSERT_EQ(createFrameImagesNV12(*dc_, 8, 2, im, kMessages), 0);
   CaptureStdout();
   const cl_int sum = set_kernel_args(
       dc_->kernels[1], {{KernelArg::mem(nullptr), "a0:%d\n"}, {KernelArg::f32(0.5f), "a1(%d):%d\n", 11}},
       ArgStatus::kRunningSum);
   EXPECT_EQ(sum, CL_INVALID_MEM_OBJECT);
   EXPECT_EQ(GetCapturedStdout(), "a0:-38\na1(11):-38\n");
-  release_images(im);
+}
+
+TEST_F(FrameImages, SetsAreMadeAgainOnlyWhenTheSizeChanges) {
+  FrameSet<2> set;
+  EXPECT_EQ(set.ensure(*dc_, FrameLayout::kNv12, 64, 8, kMessages), 2);
+  const cl_mem first = set[1].plane(1);
+  EXPECT_EQ(set.ensure(*dc_, FrameLayout::kNv12, 64, 8, kMessages), FrameSet<2>::kUnchanged);
+  EXPECT_EQ(set[1].plane(1), first);
+  EXPECT_EQ(set.ensure(*dc_, FrameLayout::kNv12, 32, 8, kMessages), 2);
+  expect_size(set[1].plane(1), 8, 4);
 }
 
 TEST_F(FrameImages, LaunchUsesTheCachedLocalSize) {
-  Nv12Images a, b;
-  ASSERT_EQ(createFrameImagesNV12(*dc_, 64, 8, a, kMessages), 0);
-  ASSERT_EQ(createFrameImagesNV12(*dc_, 64, 8, b, kMessages), 0);
+  Images a, b;
+  ASSERT_EQ(a.create(*dc_, FrameLayout::kNv12, 64, 8, kMessages), 0);
+  ASSERT_EQ(b.create(*dc_, FrameLayout::kNv12, 64, 8, kMessages), 0);
   const Bytes y = ramp(64 * 8, 9), uv = ramp(64 * 4, 1);
-  writeFrameNV12(queue(), a, 64, 8, y.data(), uv.data(), kMessages);
-  set_kernel_args(dc_->kernels[0], {{KernelArg::mem(a.y), "a0:%d\n"}, {KernelArg::mem(b.y), "a1:%d\n"}},
+  const std::uint8_t* const in[] = {y.data(), uv.data()};
+  a.upload(queue(), in, kMessages);
+  set_kernel_args(dc_->kernels[0], {{KernelArg::mem(a.plane(0)), "a0:%d\n"}, {KernelArg::mem(b.plane(0)), "a1:%d\n"}},
                   ArgStatus::kEach);
   dc_->localSizes.clear();
   EXPECT_EQ(launch_kernel_2d(*dc_, queue(), dc_->kernels[0], 16, 8, "launch:%d\n"), CL_SUCCESS);
   EXPECT_EQ(dc_->localSizes.size(), 1u);
   Bytes out(y.size());
-  readImage2D(queue(), b.y, 16, 8, out.data());
+  readImage2D(queue(), b.plane(0), 16, 8, out.data());
   EXPECT_EQ(out, y);
-  release_images(a);
-  release_images(b);
 }
 
 TEST(CheckFrame, RejectsBadSizesAndMissingPlanesWithOneLine) {

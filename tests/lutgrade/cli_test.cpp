@@ -1,13 +1,21 @@
 // lutgrade-cli as a user runs it: files, pipes, and refusals.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "OrvalenQcom3DLUT.h"
 #include "cpu_reference.h"
@@ -102,7 +110,21 @@ TEST_F(Cli, RefusesBadArgumentsAndBadFiles) {
   EXPECT_EQ(run("--size 36x10 --format nv12 < /dev/null"), 2);
   EXPECT_EQ(run("--lut " + lut_ + " --size 36x10 --format nv12 --lut-size 1 < /dev/null"), 2);
   EXPECT_EQ(run("--lut " + dir_ + "/missing.cube --size 36x10 --format nv12 < /dev/null > /dev/null"), 1);
-  EXPECT_NE(err_.find("cannot load the table"), std::string::npos) << err_;
+  EXPECT_NE(err_.find("lutgrade-cli: cannot load the table " + dir_ + "/missing.cube: cannot open"), std::string::npos)
+      << err_;
+  const std::string shortCube = lutref::write_text(dir_ + "/short.cube", "LUT_3D_SIZE 2\n0 0 0\n");
+  EXPECT_EQ(run("--lut " + shortCube + " --write-cube " + dir_ + "/w.cube"), 1);
+  EXPECT_NE(err_.find("cannot load the table " + shortCube + ": expected 8 entries (2^3), found 1"), std::string::npos)
+      << err_;
+  EXPECT_EQ(run("--lut " + lut_ + " --size 36x10 --format nv12 --lut-size 257 < /dev/null"), 2);
+  EXPECT_NE(err_.find("--lut-size must be 2 to 256"), std::string::npos) << err_;
+  EXPECT_EQ(run("--lut " + lut_ + " --size 36x10 --format nv12 --gpu-priority 1.5 < /dev/null"), 2);
+  EXPECT_NE(err_.find("--gpu-priority wants a whole number"), std::string::npos) << err_;
+  EXPECT_EQ(run("--help > " + dir_ + "/help.txt"), 0) << err_;
+  EXPECT_NE(read_text(dir_ + "/help.txt").find("usage: lutgrade-cli"), std::string::npos);
+  EXPECT_EQ(run(common() + " -o " + dir_ + "/empty-out.nv12 < /dev/null"), 1);
+  EXPECT_NE(err_.find("the input holds no frame"), std::string::npos) << err_;
+  EXPECT_FALSE(std::ifstream(dir_ + "/empty-out.nv12").good());
   EXPECT_EQ(run(common() + " -i " + dir_ + "/missing.nv12 -o " + dir_ + "/x.nv12"), 1);
 }
 
@@ -112,6 +134,82 @@ TEST_F(Cli, ATruncatedInputLeavesNoOutputFile) {
   EXPECT_NE(err_.find("the input ends inside frame 2"), std::string::npos) << err_;
   EXPECT_FALSE(std::ifstream(dir_ + "/short-out.nv12").good());
   EXPECT_FALSE(std::ifstream(dir_ + "/short-out.nv12.part").good());
+}
+
+// -o keeps what OUT is: a FIFO's reader gets every byte, a symlink's target
+// gets the data and the link stays, a character device stays a device (a
+// private null device, made only when running as root); a directory is
+// refused before any frame is read.
+TEST_F(Cli, OutputKeepsWhatItWritesTo) {
+  const Bytes want = graded_by_library();
+  const std::string in = " -i " + dir_ + "/in.nv12";
+
+  const std::string fifo = dir_ + "/out.fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::string fromFifo;
+  std::thread reader([&] { fromFifo = read_text(fifo); });
+  EXPECT_EQ(run(common() + in + " -o " + fifo), 0) << err_;
+  reader.join();
+  EXPECT_EQ(Bytes(fromFifo.begin(), fromFifo.end()), want);
+  struct stat info {};
+  ASSERT_EQ(lstat(fifo.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISFIFO(info.st_mode));
+
+  const std::string link = dir_ + "/link.nv12", target = dir_ + "/target.nv12";
+  ASSERT_EQ(symlink("target.nv12", link.c_str()), 0);
+  for (int round = 0; round < 2; ++round) {  // first to nothing, then to the file the first made
+    EXPECT_EQ(run(common() + in + " -o " + link), 0) << err_;
+    const std::string written = read_text(target);
+    EXPECT_EQ(Bytes(written.begin(), written.end()), want) << round;
+    ASSERT_EQ(lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode)) << round;
+  }
+
+  if (geteuid() == 0) {
+    const std::string null = dir_ + "/null";
+    ASSERT_EQ(mknod(null.c_str(), S_IFCHR | 0600, makedev(1, 3)), 0);
+    EXPECT_EQ(run(common() + in + " -o " + null), 0) << err_;
+    ASSERT_EQ(lstat(null.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
+    EXPECT_FALSE(std::ifstream(null + ".part").good());
+  }
+
+  EXPECT_EQ(run(common() + in + " -o " + dir_), 1);
+  EXPECT_NE(err_.find("lutgrade-cli: cannot write " + dir_ + ": it is a directory"), std::string::npos) << err_;
+  EXPECT_EQ(err_.find("CL_PLATFORM_NAME"), std::string::npos) << "refused before the table and frames: " << err_;
+}
+
+// SIGTERM and SIGINT while frames are awaited remove OUT.part.
+TEST_F(Cli, SignalsRemoveThePartFile) {
+  for (int signal : {SIGTERM, SIGINT}) {
+    const std::string out = dir_ + "/signalled.nv12";
+    std::string args[] = {LUTGRADE_CLI, "--lut", lut_, "--size", "36x10", "--format", "nv12", "-o", out};
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    int input[2];
+    ASSERT_EQ(pipe(input), 0);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {  // only async-signal-safe calls after fork
+      dup2(input[0], 0);
+      close(input[1]);
+      dup2(open("/dev/null", O_WRONLY), 2);
+      execv(LUTGRADE_CLI, argv.data());
+      _exit(127);
+    }
+    close(input[0]);
+    for (int i = 0; i < 400 && !std::ifstream(out + ".part").good(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    EXPECT_TRUE(std::ifstream(out + ".part").good());
+    kill(pid, signal);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    close(input[1]);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    EXPECT_FALSE(std::ifstream(out + ".part").good()) << signal;
+    EXPECT_FALSE(std::ifstream(out).good()) << signal;
+  }
 }
 
 // Greens towards yellow, skin warmer, in the list format of --hsv.

@@ -14,13 +14,6 @@ std::uint8_t code(float v) { return static_cast<std::uint8_t>(std::clamp(std::fl
 
 float clamp01(float v) { return std::clamp(v, 0.0f, 1.0f); }
 
-Rgb to_rgb(std::uint8_t y, std::uint8_t cb, std::uint8_t cr) {
-  const float yn = (y - YUVC_Y_OFFSET) / YUVC_Y_RANGE;
-  const float pb = (cb - YUVC_C_OFFSET) / YUVC_C_RANGE;
-  const float pr = (cr - YUVC_C_OFFSET) / YUVC_C_RANGE;
-  return {clamp01(yn + YUVC_R_PR * pr), clamp01(yn + YUVC_G_PB * pb + YUVC_G_PR * pr), clamp01(yn + YUVC_B_PB * pb)};
-}
-
 float luma(Rgb c) { return YUVC_KR * c.r + YUVC_KG * c.g + YUVC_KB * c.b; }
 
 std::uint8_t luma_code(Rgb c) { return code(YUVC_Y_OFFSET + YUVC_Y_RANGE * luma(c)); }
@@ -34,11 +27,6 @@ void chroma_codes(const std::vector<Rgb>& colours, std::uint8_t& cb, std::uint8_
   const float yn = luma(m);
   cb = code(YUVC_C_OFFSET + YUVC_C_RANGE * (m.b - yn) / YUVC_B_PB);
   cr = code(YUVC_C_OFFSET + YUVC_C_RANGE * (m.r - yn) / YUVC_R_PR);
-}
-
-void to_ycbcr(Rgb c, std::uint8_t& y, std::uint8_t& cb, std::uint8_t& cr) {
-  y = luma_code(c);
-  chroma_codes({c}, cb, cr);
 }
 
 Table make_table(int n, Rgb (*f)(float, float, float)) {
@@ -87,6 +75,18 @@ Table warm_look_table(int n) {
     return Rgb{clamp01(std::pow(r, 0.8f) * 0.95f + 0.05f * g), clamp01(0.9f * g + 0.08f * b + 0.02f),
                clamp01(std::pow(b, 1.3f) * 0.85f + 0.1f * r)};
   });
+}
+
+Rgb to_rgb(std::uint8_t y, std::uint8_t cb, std::uint8_t cr) {
+  const float yn = (y - YUVC_Y_OFFSET) / YUVC_Y_RANGE;
+  const float pb = (cb - YUVC_C_OFFSET) / YUVC_C_RANGE;
+  const float pr = (cr - YUVC_C_OFFSET) / YUVC_C_RANGE;
+  return {clamp01(yn + YUVC_R_PR * pr), clamp01(yn + YUVC_G_PB * pb + YUVC_G_PR * pr), clamp01(yn + YUVC_B_PB * pb)};
+}
+
+void to_ycbcr(Rgb c, std::uint8_t& y, std::uint8_t& cb, std::uint8_t& cr) {
+  y = luma_code(c);
+  chroma_codes({c}, cb, cr);
 }
 
 Rgb lookup(const Table& t, Rgb in) {

@@ -26,6 +26,10 @@ struct Rgb {
 };
 Rgb lookup(const Table& t, Rgb in);  // in and out 0..1
 
+// One pixel in the convention of gpu_runtime/yuv_convention.h (RGB clamped to 0..1).
+Rgb to_rgb(std::uint8_t y, std::uint8_t cb, std::uint8_t cr);
+void to_ycbcr(Rgb c, std::uint8_t& y, std::uint8_t& cb, std::uint8_t& cr);
+
 struct Nv12 {
   Bytes y, uv;
 };

@@ -186,21 +186,23 @@ TEST(GradingState, FrameImagesFollowTheFrameSizeAndEmptyTheLocalSizeCache) {
   ASSERT_EQ(lut.setLutImage(5, id.bytes.data()), 0);
   Bytes y(1920 * 1080), uv(1920 * 540);
   lut.runNV12(1920, 1080, y.data(), uv.data(), y.data(), uv.data());
-  const Retained firstY(lut.nv12_images().in.y);
-  EXPECT_EQ(lut.nv12_images().w, 1920);
+  const gpurt::FrameSet<2>& nv12 = lut.frames(gpurt::FrameLayout::kNv12);
+  const Retained firstY(nv12[0].plane(0));
+  EXPECT_EQ(nv12[0].texel_width(0), 1920u / 4);
   EXPECT_EQ(lut.device_context().localSizes.size(), 1u);
   lut.runNV12(1920, 1080, y.data(), uv.data(), y.data(), uv.data());
-  EXPECT_EQ(lut.nv12_images().in.y, firstY.get()) << "same size: no new images";
+  EXPECT_EQ(nv12[0].plane(0), firstY.get()) << "same size: no new images";
 
   lut.runNV12(1280, 720, y.data(), uv.data(), y.data(), uv.data());
-  EXPECT_NE(lut.nv12_images().in.y, firstY.get());
+  EXPECT_NE(nv12[0].plane(0), firstY.get());
   EXPECT_EQ(lut.device_context().localSizes.size(), 1u) << "emptied, then only the new grid";
 
   // Each layout keeps its own images: I420 at the NV12 size still gets its own.
   Bytes u(1280 * 720 / 4), v(1280 * 720 / 4);
   lut.runI420(1280, 720, y.data(), u.data(), v.data(), y.data(), u.data(), v.data());
-  EXPECT_NE(lut.i420_images().in.u, nullptr);
-  EXPECT_NE(lut.i420_images().out.y, nullptr);
+  const gpurt::FrameSet<2>& i420 = lut.frames(gpurt::FrameLayout::kI420);
+  EXPECT_NE(i420[0].plane(1), nullptr);
+  EXPECT_NE(i420[1].plane(0), nullptr);
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 // Writes a synthetic key scene as raw frames for demos and tool tests:
 //   make_key_scene W H green|blue nv12|i420|yuy2 DIR
 // DIR/camera.raw, DIR/background.raw, DIR/truth.raw (the true composite).
+// DIR is created when it does not exist.
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -23,12 +25,21 @@ int main(int argc, char** argv) {
   const Layout layout = format == "nv12" ? Layout::kNV12 : format == "i420" ? Layout::kI420 : Layout::kYUY2;
   const testframes::KeyScene s = testframes::make_key_scene(
       w, h, backdrop == "green" ? testframes::Backdrop::kGreen : testframes::Backdrop::kBlue, 1);
+  std::error_code error;
+  std::filesystem::create_directories(dir, error);
+  if (error) {
+    std::fprintf(stderr, "make_key_scene: cannot make the folder %s: %s\n", dir.c_str(), error.message().c_str());
+    return 1;
+  }
   for (auto [name, picture] : {std::pair{"camera", &s.camera}, std::pair{"background", &s.background},
                                std::pair{"truth", &s.truth}}) {
     std::ofstream out(dir + "/" + name + ".raw", std::ios::binary);
     for (const auto& plane : testframes::to_frame(*picture, layout).planes)
       out.write(reinterpret_cast<const char*>(plane.data()), static_cast<std::streamsize>(plane.size()));
-    if (!out) return 1;
+    if (!out) {
+      std::fprintf(stderr, "make_key_scene: cannot write %s/%s.raw\n", dir.c_str(), name);
+      return 1;
+    }
   }
   return 0;
 }

@@ -8,14 +8,17 @@
 // pipe. BACKGROUND is a raw file of the same format and size: a stream of
 // frames used one per camera frame, whose last frame stays once it ends (a
 // one-frame file is a still background). The library's diagnostics and the
-// progress line (frames and frames per second) go to standard error. A file
-// output is written under a temporary name and renamed only when every frame
-// was complete. --key defaults to green (code 2); --version to 2. --similar
-// and --calibrate are for the version-1 keyer (any version but 2): the
-// calibration runs on the first frame and its result is printed as
+// progress line (frames and frames per second) go to standard error. A
+// regular file output is written under a temporary name and renamed only
+// when every frame was complete; a FIFO or a device is written straight (see
+// frame_output.h). Empty camera input is an error. --key defaults to green
+// (code 2); --version (1 or 2) to 2; version 1 keys NV12 and YUY2 only.
+// --coff lies above 0 and at most 4.25. --similar (0 to 1) and --calibrate
+// are for the version-1 keyer: the calibration runs on the first frame and its result is printed as
 // "cmatte-cli: calibrated similarity S" on standard error.
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -27,23 +30,28 @@
 namespace {
 
 constexpr int kMaxSide = 16384;
+// Beyond this factor the threshold of every key code passes 255 and nothing is keyed.
+constexpr float kMaxCoff = 4.25f;
 
 struct Options {
   std::string camera = "-", background, output = "-", format;
   int width = 0, height = 0, key = 2, version = 2, gpuPriority = 0;
-  float coff = 1.0f, similar = -1.0f;
-  bool calibrate = false;
+  float coff = 1.0f, similar = 0.0f;
+  bool similarGiven = false, calibrate = false;
 };
 
+const char kUsage[] =
+    "usage: cmatte-cli --size WxH --format nv12|i420|yuy2 -b BACKGROUND\n"
+    "                  [--key green|blue|digital-green|1-3] [--version 1|2] [--coff F]\n"
+    "                  [--similar F] [--calibrate] [--gpu-priority N] [-i CAMERA] [-o OUT]\n";
+
 int fail(const std::string& why) {
-  std::fprintf(stderr,
-               "cmatte-cli: %s\n"
-               "usage: cmatte-cli --size WxH --format nv12|i420|yuy2 -b BACKGROUND\n"
-               "                  [--key green|blue|digital-green|CODE] [--version N] [--coff F]\n"
-               "                  [--similar F] [--calibrate] [--gpu-priority N] [-i CAMERA] [-o OUT]\n",
-               why.c_str());
+  std::fprintf(stderr, "cmatte-cli: %s\n%s", why.c_str(), kUsage);
   return 2;
 }
+
+// Exit status -1 asks main to exit 0 after --help.
+constexpr int kHelped = -1;
 
 bool to_long(const std::string& text, long& v) {
   char* end = nullptr;
@@ -54,7 +62,7 @@ bool to_long(const std::string& text, long& v) {
 bool to_float(const std::string& text, float& v) {
   char* end = nullptr;
   v = std::strtof(text.c_str(), &end);
-  return !text.empty() && *end == '\0';
+  return !text.empty() && *end == '\0' && std::isfinite(v);
 }
 
 bool to_key(const std::string& text, int& key) {
@@ -65,7 +73,7 @@ bool to_key(const std::string& text, int& key) {
     key = 3;
   else if (text == "digital-green")
     key = 1;
-  else if (to_long(text, v))
+  else if (to_long(text, v) && v >= 1 && v <= 3)
     key = static_cast<int>(v);
   else
     return false;
@@ -75,6 +83,10 @@ bool to_key(const std::string& text, int& key) {
 int parse(int argc, char** argv, Options& o) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      return kHelped;
+    }
     if (arg == "--calibrate") {
       o.calibrate = true;
       continue;
@@ -92,17 +104,20 @@ int parse(int argc, char** argv, Options& o) {
     } else if (arg == "--format") {
       o.format = value;
     } else if (arg == "--key") {
-      if (!to_key(value, o.key)) return fail("--key wants green, blue, digital-green or a code");
+      if (!to_key(value, o.key)) return fail("--key wants green, blue, digital-green or a code from 1 to 3");
     } else if (arg == "--version") {
-      if (!to_long(value, n)) return fail("--version wants a number");
+      if (!to_long(value, n) || (n != 1 && n != 2)) return fail("--version must be 1 or 2");
       o.version = static_cast<int>(n);
     } else if (arg == "--gpu-priority") {
-      if (!to_long(value, n)) return fail("--gpu-priority wants a number");
+      if (!to_long(value, n))
+        return fail("--gpu-priority wants a whole number (0 Intel, 1 NVIDIA, another value any other platform)");
       o.gpuPriority = static_cast<int>(n);
     } else if (arg == "--coff") {
-      if (!to_float(value, o.coff)) return fail("--coff wants a number");
+      if (!to_float(value, o.coff) || !(o.coff > 0.0f) || o.coff > kMaxCoff)
+        return fail("--coff must be a number above 0 and at most 4.25");
     } else if (arg == "--similar") {
       if (!to_float(value, o.similar)) return fail("--similar wants a number");
+      o.similarGiven = true;
     } else if (arg == "-i" || arg == "--input") {
       o.camera = value;
     } else if (arg == "-b" || arg == "--background") {
@@ -118,6 +133,10 @@ int parse(int argc, char** argv, Options& o) {
   if (o.width < 4 || o.width % 4 != 0 || o.height < 2 || o.height % 2 != 0)
     return fail("--size: the width must be a multiple of 4 and the height a multiple of 2");
   if (o.width > kMaxSide || o.height > kMaxSide) return fail("--size: at most 16384 pixels a side");
+  if (o.version == 1 && o.format == "i420")
+    return fail("version 1 keys NV12 and YUY2 frames; use --version 2 for I420");
+  // The similarity is compared with a closeness from 0 to 1 for every key code.
+  if (o.similarGiven && (o.similar < 0.0f || o.similar > 1.0f)) return fail("--similar must lie from 0 to 1");
   if (o.background.empty()) return fail("give the background frames with -b FILE");
   if (o.background == "-" && o.camera == "-") return fail("camera and background cannot both be standard input");
   return 0;
@@ -163,23 +182,27 @@ int run(const Options& o, int frameFd) {
   if (!cam) return std::fprintf(stderr, "cmatte-cli: cannot open %s\n", o.camera.c_str()), 1;
   std::FILE* bgFile = frametool::open_frame_input(o.background);
   if (!bgFile) return std::fprintf(stderr, "cmatte-cli: cannot open %s\n", o.background.c_str()), 1;
-  FrameBuffer camFrame(o), bgFrame(o), outFrame(o);
-  if (read_frame(bgFile, bgFrame) != 1)
-    return std::fprintf(stderr, "cmatte-cli: %s holds no whole %dx%d %s frame\n", o.background.c_str(), o.width,
-                        o.height, o.format.c_str()),
-           1;
-
-  ColorMatting cm(o.version, o.gpuPriority);
-  if (!cm.ready) return std::fprintf(stderr, "cmatte-cli: keyer version %d could not be set up\n", o.version), 1;
-  cm.setParams_KeyColor(o.key);
-  cm.setParams_v2_coff_thres(o.coff);
-  if (o.similar >= 0) cm.setParams_v1_Similar(o.similar);
-  if (o.calibrate) cm.setParams_v1_Cal_Similar(report_calibration);
-  if (o.version == 2 && (o.calibrate || o.similar >= 0))
-    std::fprintf(stderr, "cmatte-cli: --similar and --calibrate apply to the version-1 keyer only\n");
-
+  // The output is checked (a directory is refused) before any frame is read.
   frametool::FrameOutput out("cmatte-cli", o.output, frameFd);
   if (!out.ok()) return 1;
+  FrameBuffer camFrame(o), bgFrame(o), outFrame(o);
+  if (read_frame(bgFile, bgFrame) != 1) {
+    std::fprintf(stderr, "cmatte-cli: %s holds no whole %dx%d %s frame\n", o.background.c_str(), o.width, o.height,
+                 o.format.c_str());
+    return out.finish(1);
+  }
+
+  ColorMatting cm(o.version, o.gpuPriority);
+  if (!cm.ready) {
+    std::fprintf(stderr, "cmatte-cli: keyer version %d could not be set up\n", o.version);
+    return out.finish(1);
+  }
+  cm.setParams_KeyColor(o.key);
+  cm.setParams_v2_coff_thres(o.coff);
+  if (o.similarGiven) cm.setParams_v1_Similar(o.similar);
+  if (o.calibrate) cm.setParams_v1_Cal_Similar(report_calibration);
+  if (o.version == 2 && (o.calibrate || o.similarGiven))
+    std::fprintf(stderr, "cmatte-cli: --similar and --calibrate apply to the version-1 keyer only\n");
 
   const auto start = std::chrono::steady_clock::now();
   auto lastReport = start;
@@ -216,6 +239,10 @@ int run(const Options& o, int frameFd) {
     }
   }
   frametool::progress(frames, start, true);
+  if (status == 0 && frames == 0) {
+    std::fprintf(stderr, "cmatte-cli: the camera input holds no frame\n");
+    status = 1;
+  }
   return out.finish(status);
 }
 
@@ -223,6 +250,6 @@ int run(const Options& o, int frameFd) {
 
 int main(int argc, char** argv) {
   Options o;
-  if (const int status = parse(argc, argv, o)) return status;
+  if (const int status = parse(argc, argv, o)) return status == kHelped ? 0 : status;
   return run(o, frametool::keep_stdout_for_frames());
 }

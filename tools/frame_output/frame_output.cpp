@@ -1,16 +1,62 @@
 #include "frame_output.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
 #define dup _dup
 #define dup2 _dup2
 #define fdopen _fdopen
+#define unlink _unlink
 #else
 #include <unistd.h>
 #endif
 
 namespace frametool {
+namespace {
+
+// The .part file being written, for the signal handler to remove.
+char gPartial[4096];
+
+extern "C" void remove_partial_and_die(int signal) {
+  if (gPartial[0]) unlink(gPartial);
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
+void watch_partial(const std::string& partial) {
+  if (partial.size() >= sizeof gPartial) return;
+  std::memcpy(gPartial, partial.c_str(), partial.size() + 1);
+  std::signal(SIGINT, remove_partial_and_die);
+  std::signal(SIGTERM, remove_partial_and_die);
+}
+
+void forget_partial() { gPartial[0] = '\0'; }
+
+// The path with every symlink followed, also when the last one points to
+// nothing yet (the target is then created).
+std::string follow_links(std::string path) {
+#if !defined(_WIN32)
+  for (int hop = 0; hop < 40; ++hop) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) break;
+    char link[4096];
+    const ssize_t n = readlink(path.c_str(), link, sizeof link - 1);
+    if (n <= 0) break;
+    link[n] = '\0';
+    const std::size_t slash = path.rfind('/');
+    path = link[0] == '/' || slash == std::string::npos ? std::string(link) : path.substr(0, slash + 1) + link;
+  }
+#endif
+  return path;
+}
+
+}  // namespace
 
 int keep_stdout_for_frames() {
   std::fflush(stdout);
@@ -31,10 +77,29 @@ std::FILE* open_frame_input(const std::string& path) {
   return stdin;
 }
 
-FrameOutput::FrameOutput(const char* tool, const std::string& path, int frameFd)
-    : tool_(tool), path_(path), partial_(path + ".part") {
-  file_ = to_file() ? std::fopen(partial_.c_str(), "wb") : fdopen(frameFd, "wb");
-  if (!file_) std::fprintf(stderr, "%s: cannot write %s\n", tool_, to_file() ? partial_.c_str() : "standard output");
+FrameOutput::FrameOutput(const char* tool, const std::string& path, int frameFd) : tool_(tool), path_(path) {
+  if (!to_file()) {
+    file_ = fdopen(frameFd, "wb");
+    if (!file_) std::fprintf(stderr, "%s: cannot write standard output\n", tool_);
+    return;
+  }
+  target_ = follow_links(path_);
+  struct stat info {};
+  const bool exists = stat(target_.c_str(), &info) == 0;
+  if (exists && S_ISDIR(info.st_mode)) {
+    std::fprintf(stderr, "%s: cannot write %s: it is a directory\n", tool_, path_.c_str());
+    return;
+  }
+  // Only a regular file can be replaced by a rename; a FIFO or a device is
+  // written in place, so that it stays what it is.
+  if (!exists || S_ISREG(info.st_mode)) partial_ = target_ + ".part";
+  const std::string& written = partial_.empty() ? target_ : partial_;
+  file_ = std::fopen(written.c_str(), "wb");
+  if (!file_) {
+    std::fprintf(stderr, "%s: cannot write %s: %s\n", tool_, written.c_str(), std::strerror(errno));
+    return;
+  }
+  if (!partial_.empty()) watch_partial(partial_);
 }
 
 FrameOutput::~FrameOutput() {
@@ -51,12 +116,13 @@ int FrameOutput::finish(int status) {
   if (!file_) return 1;
   if (std::fclose(file_) != 0) status = 1;
   file_ = nullptr;
-  if (!to_file()) return status;
-  if (status == 0 && std::rename(partial_.c_str(), path_.c_str()) != 0) {
-    std::fprintf(stderr, "%s: cannot rename %s to %s\n", tool_, partial_.c_str(), path_.c_str());
+  if (partial_.empty()) return status;
+  if (status == 0 && std::rename(partial_.c_str(), target_.c_str()) != 0) {
+    std::fprintf(stderr, "%s: cannot rename %s to %s\n", tool_, partial_.c_str(), target_.c_str());
     status = 1;
   }
   if (status != 0) std::remove(partial_.c_str());
+  forget_partial();
   return status;
 }
 

@@ -1,6 +1,9 @@
 // Where a frame tool writes its frames: standard output, kept apart from
-// everything printed, or a file written as OUT.part and renamed to OUT only
-// when every frame was complete. Also the progress line on standard error.
+// everything printed, or a path. A symlink is followed to its target first; a
+// regular file or a new one is written as OUT.part and renamed to OUT only
+// when every frame was complete (SIGINT and SIGTERM remove the .part file);
+// anything else that is not a directory (a FIFO, a device) is written
+// straight. A directory is refused. Also the progress line on standard error.
 #pragma once
 
 #include <chrono>
@@ -30,13 +33,15 @@ class FrameOutput {
   bool to_file() const { return path_ != "-"; }
   // Writes one frame; prints and returns false when that fails.
   bool write(const void* bytes, std::size_t size, long frameNumber);
-  // Closes; a file is renamed when status is 0 and removed otherwise.
+  // Closes; a .part file is renamed when status is 0 and removed otherwise.
   // Returns the final status.
   int finish(int status);
 
  private:
   const char* tool_;
-  std::string path_, partial_;
+  std::string path_;     // as given
+  std::string target_;   // path_ with symlinks followed
+  std::string partial_;  // target_.part, or empty when written straight
   std::FILE* file_ = nullptr;
 };
 

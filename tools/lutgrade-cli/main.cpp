@@ -10,8 +10,9 @@
 //     lutgrade-cli --lut look.cube --size 1920x1080 --format nv12 |
 //     ffmpeg -f rawvideo -pix_fmt nv12 -s 1920x1080 -i - out.mp4
 // The library's diagnostics go to standard error, so frames on standard
-// output stay clean. A file output is written under a temporary name and
-// renamed only when every frame was complete.
+// output stay clean. A regular file output is written under a temporary name
+// and renamed only when every frame was complete; a FIFO or a device is
+// written straight (see frame_output.h). Empty input is an error.
 //
 // --hsv reads an adjustment list (see adjustment_file.h) and grades with the
 // 17-point table generated from it. --write-cube saves the table the frames
@@ -42,15 +43,18 @@ struct Options {
   bool grade = false;  // frames are graded (not only a table written)
 };
 
+const char kUsage[] =
+    "usage: lutgrade-cli (--lut FILE | --hsv FILE) --size WxH --format nv12|i420|yuy2\n"
+    "                    [--lut-size N] [--gpu-priority N] [-i IN] [-o OUT] [--write-cube OUT]\n"
+    "       lutgrade-cli (--lut FILE | --hsv FILE) --write-cube OUT [--lut-size N]\n";
+
 int usage(const char* why) {
-  std::fprintf(stderr,
-               "lutgrade-cli: %s\n"
-               "usage: lutgrade-cli (--lut FILE | --hsv FILE) --size WxH --format nv12|i420|yuy2\n"
-               "                    [--lut-size N] [--gpu-priority N] [-i IN] [-o OUT] [--write-cube OUT]\n"
-               "       lutgrade-cli (--lut FILE | --hsv FILE) --write-cube OUT [--lut-size N]\n",
-               why);
+  std::fprintf(stderr, "lutgrade-cli: %s\n%s", why, kUsage);
   return 2;
 }
+
+// Exit status -1 asks main to exit 0 after --help.
+constexpr int kHelped = -1;
 
 bool parse_int(const char* text, int& value) {
   char* end = nullptr;
@@ -69,6 +73,10 @@ bool parse_size(const std::string& text, int& w, int& h) {
 int parse(int argc, char** argv, Options& o) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      return kHelped;
+    }
     if (i + 1 >= argc) return usage(("missing value after " + arg).c_str());
     const char* value = argv[++i];
     if (arg == "--lut") {
@@ -82,10 +90,11 @@ int parse(int argc, char** argv, Options& o) {
     } else if (arg == "--format") {
       o.format = value;
     } else if (arg == "--lut-size") {
-      if (!parse_int(value, o.lutSize)) return usage("--lut-size wants a number");
+      if (!parse_int(value, o.lutSize)) return usage("--lut-size wants a whole number from 2 to 256");
       o.lutSizeGiven = true;
     } else if (arg == "--gpu-priority") {
-      if (!parse_int(value, o.gpuPriority)) return usage("--gpu-priority wants a number");
+      if (!parse_int(value, o.gpuPriority))
+        return usage("--gpu-priority wants a whole number (0 Intel, 1 NVIDIA, another value any other platform)");
     } else if (arg == "-i" || arg == "--input") {
       o.input = value;
       o.grade = true;
@@ -138,20 +147,26 @@ class Grader {
   std::vector<unsigned char> frame_;
 };
 
+// The table file resampled to --lut-size; empty, after a line with the
+// reason, when the file yields no table.
+std::vector<std::uint8_t> checked_table(const Options& o) {
+  lutgrade::TableFile file = lutgrade::table_from_file(o.lut.c_str(), o.lutSize);
+  if (file.table.empty())
+    std::fprintf(stderr, "lutgrade-cli: cannot load the table %s: %s\n", o.lut.c_str(), file.reason.c_str());
+  return file.table;
+}
+
 // Saves the table the frames would be graded with.
 int write_table(const Options& o, std::vector<Chi3dlutRgbcmyInfo> adjustments) {
   int edge = o.lutSize;
   std::vector<std::uint8_t> table;
   if (o.hsv.empty()) {
-    table = lutgrade::table_from_file(o.lut.c_str(), o.lutSize);
+    table = checked_table(o);
   } else {
     edge = 17;
     table = lutgrade::table_from_adjustments(adjustments.data(), static_cast<unsigned>(adjustments.size()));
   }
-  if (table.empty()) {
-    std::fprintf(stderr, "lutgrade-cli: cannot load the table %s\n", o.lut.c_str());
-    return 1;
-  }
+  if (table.empty()) return 1;
   std::string error;
   if (!lutcli::write_cube_file(o.writeCube, table, edge, error)) {
     std::fprintf(stderr, "lutgrade-cli: %s\n", error.c_str());
@@ -169,13 +184,16 @@ int grade_frames(const Options& o, std::vector<Chi3dlutRgbcmyInfo>& adjustments,
   frametool::FrameOutput out("lutgrade-cli", o.output, frameFd);
   if (!out.ok()) return 1;
   const bool toFile = out.to_file();
+  // The reader's reason, before the library's own lines.
+  if (o.hsv.empty() && checked_table(o).empty()) return out.finish(1);
 
   Lut3D lut(o.gpuPriority);
   const int loaded = o.hsv.empty()
                          ? lut.load_filter_of_cube_3dl_file(o.lut.c_str(), o.lutSize)
                          : lut.load_filter_from_HSV(adjustments.data(), static_cast<unsigned>(adjustments.size()), 0);
   if (loaded != 0) {
-    std::fprintf(stderr, "lutgrade-cli: cannot load the table %s\n", o.hsv.empty() ? o.lut.c_str() : o.hsv.c_str());
+    std::fprintf(stderr, "lutgrade-cli: cannot load the table %s: the library returned %d (its reason is above)\n",
+                 o.hsv.empty() ? o.lut.c_str() : o.hsv.c_str(), loaded);
     return out.finish(1);
   }
 
@@ -208,6 +226,9 @@ int grade_frames(const Options& o, std::vector<Chi3dlutRgbcmyInfo>& adjustments,
   if (std::ferror(in)) {
     std::fprintf(stderr, "lutgrade-cli: cannot read %s\n", o.input.c_str());
     status = 1;
+  } else if (status == 0 && frames == 0) {
+    std::fprintf(stderr, "lutgrade-cli: the input holds no frame\n");
+    status = 1;
   }
   if (toFile) frametool::progress(frames, start, true);
   return out.finish(status);
@@ -217,7 +238,7 @@ int grade_frames(const Options& o, std::vector<Chi3dlutRgbcmyInfo>& adjustments,
 
 int main(int argc, char** argv) {
   Options o;
-  if (const int status = parse(argc, argv, o)) return status;
+  if (const int status = parse(argc, argv, o)) return status == kHelped ? 0 : status;
 
   const int frameFd = frametool::keep_stdout_for_frames();
 

@@ -31,8 +31,8 @@
 // ignores the two version-1 calls.
 //
 // Frames: width a multiple of 4 (at least 4), height a multiple of 2 (at
-// least 2), planes tightly packed; other frames print one line and leave the
-// outputs untouched:
+// least 2), sides up to 16384, planes tightly packed; other frames print one
+// line and leave the outputs untouched:
 //   NV12  Y (w x h bytes), interleaved Cb Cr (w x h/2 bytes)
 //   I420  Y (w x h), Cb (w/2 x h/2), Cr (w/2 x h/2)
 //   YUY2  one plane of 2w x h bytes: Y0 Cb Y1 Cr per pixel pair

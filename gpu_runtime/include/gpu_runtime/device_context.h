@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "gpu_runtime/cl_api.h"
+#include "gpu_runtime/cl_handle.h"
 #include "gpu_runtime/embedded_program.h"
 #include "gpu_runtime/local_size.h"
 
@@ -39,9 +40,6 @@ class DeviceContext {
 
   // The variant is static data of the library and outlives the context.
   DeviceContext(const ContextVariant& variant, int gpuPriority);
-  ~DeviceContext();  // releases kernels, queues and context, newest first
-  DeviceContext(const DeviceContext&) = delete;
-  DeviceContext& operator=(const DeviceContext&) = delete;
 
   // Builds everything once; 0 on success, -1 when no platform is found or the
   // program fails to build, else the status of the last kernel creation.
@@ -54,14 +52,15 @@ class DeviceContext {
   int ready = 0;
   int gpuPriority;
   cl_device_id device = nullptr;
-  cl_context context = nullptr;
-  cl_command_queue queues[kMaxQueues] = {nullptr, nullptr};
-  std::vector<cl_kernel> kernels;  // in the variant's order; empty handles where creation failed
+  // Declared in creation order, so they are released newest first.
+  Context context;
+  Queue queues[kMaxQueues];
+  std::vector<Kernel> kernels;  // in the variant's order; empty handles where creation failed
   LocalSizeCache localSizes;
 
  private:
   void create_queues();
-  cl_program build_program();
+  Program build_program();
   cl_int create_kernels(cl_program program);
 
   const ContextVariant& variant_;

@@ -3,10 +3,13 @@
 // images, or R images of twice the width where the device lacks RG.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 
 #include "gpu_runtime/cl_api.h"
+#include "gpu_runtime/cl_handle.h"
 
 namespace gpurt {
 
@@ -30,55 +33,97 @@ struct FrameMessages {
 // The texts both libraries print.
 const FrameMessages& standard_frame_messages();
 
-struct Nv12Images {
-  cl_mem y = nullptr;
-  cl_mem uv = nullptr;
+enum class FrameLayout { kNv12, kI420, kYuy2 };
+
+// Host planes of a layout: NV12 Y, UV; I420 Y, U, V; YUY2 one packed plane.
+int plane_count(FrameLayout layout);
+
+// How kernels use a frame's images.
+enum class FrameAccess {
+  kReadWrite,
+  // Kernels only read it: where the device lacks RG images, I420 chroma rows
+  // of a whole number of RGBA texels are read as RGBA, two pairs per read.
+  kKernelReads,
 };
 
-struct I420Images {
-  cl_mem y = nullptr;
-  cl_mem u = nullptr;
-  cl_mem v = nullptr;
-  std::size_t chromaTexels = 0;  // texels per chroma row: w/4 (RG) or w/2 (R)
+// The images of one frame. Planes are created in host-plane order.
+class FrameImages {
+ public:
+  static constexpr int kMaxPlanes = 3;
+
+  // Creates the planes of a w x h frame, stopping at the first failure;
+  // 0, or -1 after printing (planes that failed stay empty).
+  int create(const DeviceContext& dc, FrameLayout layout, int w, int h, const FrameMessages& m,
+             FrameAccess access = FrameAccess::kReadWrite);
+
+  FrameLayout layout() const { return layout_; }
+  int plane_count() const { return gpurt::plane_count(layout_); }
+  cl_mem plane(int i) const { return planes_[i]; }
+  // Region of plane i in texels: whole rows of the host plane.
+  std::size_t texel_width(int i) const;
+  std::size_t rows(int i) const;
+
+  // Blocking transfers of whole packed planes; the status of the call, after
+  // printing a failure. An empty handle counts as CL_INVALID_MEM_OBJECT and
+  // is never passed to OpenCL.
+  cl_int upload_plane(cl_command_queue q, int i, const std::uint8_t* host, const FrameMessages& m) const;
+  cl_int read_plane(cl_command_queue q, int i, std::uint8_t* host) const;
+  // Every plane in order; the status of the last.
+  cl_int upload(cl_command_queue q, const std::uint8_t* const host[], const FrameMessages& m) const;
+  cl_int read_back(cl_command_queue q, std::uint8_t* const host[]) const;
+
+ private:
+  FrameLayout layout_ = FrameLayout::kNv12;
+  int w_ = 0, h_ = 0;
+  std::size_t chromaTexels_ = 0;  // I420: texels per chroma row, w/4 (RG), w/8 (RGBA) or w/2 (R)
+  MemObject planes_[kMaxPlanes];
 };
 
-struct Yuy2Images {
-  cl_mem packed = nullptr;
+// The frames of one layout that a processing object keeps (a grading
+// object's source and destination, a keyer's camera, background and output),
+// made together for one frame size.
+template <std::size_t N>
+class FrameSet {
+ public:
+  static constexpr int kUnchanged = -1;
+
+  // When the layout or size differs from the last call: releases the frames
+  // and creates them again in order, stopping at the first failure; kernels
+  // only read the first `inputs` frames. Returns kUnchanged, the index of the
+  // frame whose creation failed, or N.
+  int ensure(const DeviceContext& dc, FrameLayout layout, int w, int h, const FrameMessages& m,
+             std::size_t inputs = 0) {
+    if (layout == layout_ && w == w_ && h == h_) return kUnchanged;
+    layout_ = layout;
+    w_ = w;
+    h_ = h;
+    for (FrameImages& frame : frames_) frame = FrameImages{};
+    for (std::size_t i = 0; i < N; ++i)
+      if (frames_[i].create(dc, layout, w, h, m, i < inputs ? FrameAccess::kKernelReads : FrameAccess::kReadWrite) != 0)
+        return static_cast<int>(i);
+    return static_cast<int>(N);
+  }
+
+  FrameImages& operator[](std::size_t i) { return frames_[i]; }
+  const FrameImages& operator[](std::size_t i) const { return frames_[i]; }
+
+ private:
+  FrameLayout layout_ = FrameLayout::kNv12;
+  int w_ = 0, h_ = 0;
+  std::array<FrameImages, N> frames_;
 };
 
 // A frame is usable when every plane exists, the width is a positive multiple
 // of 4 and the height a positive multiple of 2. Otherwise prints one line,
 // "Error @<call>(bad frame WxH):-30", and returns false.
 bool check_frame(const char* call, int w, int h, const void* const* planes, std::size_t planeCount);
-
-// Creation: 0, or -1 after printing; handles whose creation failed stay empty.
-int createFrameImagesNV12(const DeviceContext& dc, int w, int h, Nv12Images& out, const FrameMessages& m);
-int createFrameImagesI420(const DeviceContext& dc, int w, int h, I420Images& out, const FrameMessages& m);
-int createFrameImageYUY2(const DeviceContext& dc, int w, int h, Yuy2Images& out, const FrameMessages& m);
-
-void release_images(Nv12Images& images);
-void release_images(I420Images& images);
-void release_images(Yuy2Images& images);
-
-// Blocking uploads of whole packed planes; the status of the last call, after
-// printing each failing one. An empty handle counts as CL_INVALID_MEM_OBJECT
-// and is never passed to OpenCL.
-cl_int writeFrameNV12(cl_command_queue q, const Nv12Images& im, int w, int h, const std::uint8_t* y,
-                      const std::uint8_t* uv, const FrameMessages& m);
-cl_int writeFrameI420(cl_command_queue q, const I420Images& im, int w, int h, const std::uint8_t* y,
-                      const std::uint8_t* u, const std::uint8_t* v, const FrameMessages& m);
-cl_int writeFrameYUY2(cl_command_queue q, const Yuy2Images& im, int w, int h, const std::uint8_t* plane,
-                      const FrameMessages& m);
+// The same for several frames of one layout, each given as its host planes.
+bool check_frames(const char* call, FrameLayout layout, int w, int h,
+                  std::initializer_list<const std::uint8_t* const*> frames);
 
 // Blocking read of a region in texels into packed rows;
 // prints "Error @clEnqueueReadImage:%d\n" on failure.
 cl_int readImage2D(cl_command_queue q, cl_mem image, std::size_t width, std::size_t height, std::uint8_t* dst);
-
-// The read-backs matching the uploads above.
-cl_int readFrameNV12(cl_command_queue q, const Nv12Images& im, int w, int h, std::uint8_t* y, std::uint8_t* uv);
-cl_int readFrameI420(cl_command_queue q, const I420Images& im, int w, int h, std::uint8_t* y, std::uint8_t* u,
-                     std::uint8_t* v);
-cl_int readFrameYUY2(cl_command_queue q, const Yuy2Images& im, int w, int h, std::uint8_t* plane);
 
 // Whether the context can make 2D images of this format.
 bool supports_image_format(cl_context context, cl_channel_order order, cl_channel_type type);

@@ -3,7 +3,7 @@
 #pragma once
 
 #include <cstddef>
-#include <initializer_list>
+#include <vector>
 
 #include "gpu_runtime/cl_api.h"
 
@@ -59,12 +59,12 @@ enum class ArgStatus {
 };
 
 // Sets the arguments in index order; returns the sum of the statuses.
-cl_int set_kernel_args(cl_kernel kernel, std::initializer_list<ArgStep> steps, ArgStatus mode);
+cl_int set_kernel_args(cl_kernel kernel, const std::vector<ArgStep>& steps, ArgStatus mode);
 
 // Two-dimensional launch with no offset and no events, the local size from
 // the context's cache; prints failureMessage with the status on failure.
-cl_int launch_kernel_2d(DeviceContext& dc, cl_command_queue queue, cl_kernel kernel, std::size_t gx,
-                        std::size_t gy, const char* failureMessage);
+cl_int launch_kernel_2d(DeviceContext& dc, cl_command_queue queue, cl_kernel kernel, std::size_t gx, std::size_t gy,
+                        const char* failureMessage);
 
 // The same with the local size left to the OpenCL runtime.
 cl_int launch_kernel_2d(cl_command_queue queue, cl_kernel kernel, std::size_t gx, std::size_t gy,

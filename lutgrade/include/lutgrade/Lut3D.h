@@ -5,7 +5,8 @@
 // Frames passed before any table is loaded are left untouched. Diagnostics
 // are printed to standard output.
 //
-// Frames: width a multiple of 4, height a multiple of 2, planes tightly packed:
+// Frames: width a multiple of 4, height a multiple of 2, sides up to 16384,
+// planes tightly packed:
 //   NV12  Y (w x h bytes), interleaved Cb Cr (w x h/2 bytes)
 //   I420  Y (w x h), Cb (w/2 x h/2), Cr (w/2 x h/2)
 //   YUY2  one plane of 2w x h bytes: Y0 Cb Y1 Cr per pixel pair
@@ -76,8 +77,10 @@ class LUTGRADE_EXPORT Lut3D {
                        unsigned char* dstY, unsigned char* dstU, unsigned char* dstV);
   void exec_3DLut_YUY2(int w, int h, const unsigned char* src, unsigned char* dst);
 
-  // Reads a .cube or .3dl file (extension cube/CUBE/3dl/3DL), resamples it to
-  // lutSize (2-256) points per axis and makes it the current table.
+  // Reads a .cube (red fastest) or .3dl (blue fastest) file (extension
+  // cube/CUBE/3dl/3DL), resamples it to lutSize (2-256) points per axis and
+  // makes it the current table. A file that is not a whole, clean table is
+  // refused with one reason line naming it.
   // path is 8-bit text. On Windows it is read as UTF-8 when it is valid UTF-8
   // and names a file, else in the system's ANSI code page, so a Qt host may
   // pass QFile::encodeName(name) or name.toUtf8(); UTF-8 also reaches names
