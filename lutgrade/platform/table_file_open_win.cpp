@@ -24,13 +24,13 @@ std::FILE* open_table_file(const char* path) {
   if (length > 0) {
     std::wstring wide(static_cast<size_t>(length), L'\0');
     MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, &wide[0], length);
-    if (std::FILE* file = _wfopen(wide.c_str(), L"r")) return file;
+    if (std::FILE* file = _wfopen(wide.c_str(), L"rb")) return file;
     if (is_directory(GetFileAttributesW(wide.c_str()))) {
       errno = EISDIR;
       return nullptr;
     }
   }
-  std::FILE* file = std::fopen(path, "r");
+  std::FILE* file = std::fopen(path, "rb");
   if (!file && is_directory(GetFileAttributesA(path))) errno = EISDIR;
   return file;
 }
