@@ -31,6 +31,8 @@ printf 'LUT_3D_SIZE 2\n0 0 0\n1 0 0\n0 1 0\n1 1 0\n0 0 1\n1 0 1\n0 1 1\n1 1 1\n'
 printf '\x10\x0a\x1a\x0d%.0s' 1 2 3 4 >"$work/frame.yuv"
 printf '\x80%.0s' 1 2 3 4 5 6 7 8 >>"$work/frame.yuv"
 grade=("$run" "$pkg/bin/lutgrade-cli.exe" --lut "$work/identity.cube" --size 8x2 --format nv12)
+# The second run replaces the file the first one wrote.
+"${grade[@]}" -i "$work/frame.yuv" -o "$work/graded-file.yuv" 2>/dev/null
 "${grade[@]}" -i "$work/frame.yuv" -o "$work/graded-file.yuv" 2>/dev/null
 "${grade[@]}" -i - -o - <"$work/frame.yuv" >"$work/graded-pipe.yuv" 2>/dev/null
 cmp "$work/graded-file.yuv" "$work/graded-pipe.yuv"

@@ -9,6 +9,7 @@
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 #define dup _dup
 #define dup2 _dup2
 #define fdopen _fdopen
@@ -54,6 +55,16 @@ std::string follow_links(std::string path) {
   }
 #endif
   return path;
+}
+
+// Moves the finished file over the target; std::rename does not replace an
+// existing file on Windows.
+bool replace_file(const std::string& from, const std::string& to) {
+#if defined(_WIN32)
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+#else
+  return std::rename(from.c_str(), to.c_str()) == 0;
+#endif
 }
 
 }  // namespace
@@ -117,7 +128,7 @@ int FrameOutput::finish(int status) {
   if (std::fclose(file_) != 0) status = 1;
   file_ = nullptr;
   if (partial_.empty()) return status;
-  if (status == 0 && std::rename(partial_.c_str(), target_.c_str()) != 0) {
+  if (status == 0 && !replace_file(partial_, target_)) {
     std::fprintf(stderr, "%s: cannot rename %s to %s\n", tool_, partial_.c_str(), target_.c_str());
     status = 1;
   }
