@@ -80,9 +80,8 @@ void DeviceContext::create_queues() {
     cl_int status = CL_INVALID_CONTEXT;
     cl_command_queue queue = nullptr;
     if (context) {
-      queue = variant_.queueApi == QueueApi::kLegacy
-                  ? clCreateCommandQueue(context, device, 0, &status)
-                  : create_queue_with_properties(context, device, &status);
+      queue = variant_.queueApi == QueueApi::kLegacy ? clCreateCommandQueue(context, device, 0, &status)
+                                                     : create_queue_with_properties(context, device, &status);
     }
     if (status != CL_SUCCESS) {
       gpu_print("Error @clCreateCommandQueue:%d\n", status);
