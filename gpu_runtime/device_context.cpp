@@ -2,6 +2,7 @@
 
 #include "gpu_runtime/gpu_print.h"
 #include "gpu_runtime/platform_choice.h"
+#include "platform/cl_entry_points.h"
 
 namespace gpurt {
 namespace {
@@ -79,9 +80,8 @@ void DeviceContext::create_queues() {
     cl_int status = CL_INVALID_CONTEXT;
     cl_command_queue queue = nullptr;
     if (context) {
-      queue = variant_.queueApi == QueueApi::kLegacy
-                  ? clCreateCommandQueue(context, device, 0, &status)
-                  : clCreateCommandQueueWithProperties(context, device, nullptr, &status);
+      queue = variant_.queueApi == QueueApi::kLegacy ? clCreateCommandQueue(context, device, 0, &status)
+                                                     : create_queue_with_properties(context, device, &status);
     }
     if (status != CL_SUCCESS) {
       gpu_print("Error @clCreateCommandQueue:%d\n", status);

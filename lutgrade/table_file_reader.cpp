@@ -1,7 +1,5 @@
 #include "table_file_reader.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cmath>
 #include <cstdarg>
@@ -9,6 +7,7 @@
 #include <cstring>
 
 #include "gpu_runtime/gpu_print.h"
+#include "platform/table_file_open.h"
 
 namespace lutgrade {
 namespace {
@@ -337,16 +336,10 @@ bool read_table_file(const char* path, TableFormat format, ParsedTable& table) {
   table.reason.clear();
   table.rgb.clear();
   append(table.lines, text.pathLine, path);
-  struct stat info {};
-  if (stat(path, &info) == 0 && S_ISDIR(info.st_mode)) {
-    table.lines += text.openFailure;
-    table.reason = "is a directory";
-    return false;
-  }
-  std::FILE* file = std::fopen(path, "r");
+  std::FILE* file = open_table_file(path);
   if (!file) {
     table.lines += text.openFailure;
-    table.reason = std::string("cannot open (") + std::strerror(errno) + ")";
+    table.reason = errno == EISDIR ? "is a directory" : std::string("cannot open (") + std::strerror(errno) + ")";
     return false;
   }
   const bool ok = parse_table(file, format, table);

@@ -7,9 +7,12 @@ PACKAGES=(
   # toolchain
   build-essential cmake pkg-config ninja-build clang libclang-rt-14-dev llvm
   g++-mingw-w64-x86-64
+  # Windows cross build and its tests under Wine (scripts/test-windows.sh);
+  # locales gives localedef the zh_CN data for the code-page tests
+  wine wine64 googletest locales
   # updater
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libcurl4-openssl-dev rapidjson-dev openssl ca-certificates
+  libcurl4-openssl-dev rapidjson-dev libsodium-dev openssl ca-certificates
   p7zip-full nginx-light python3
   # GPU libraries
   opencl-headers ocl-icd-opencl-dev ocl-icd-libopencl1 pocl-opencl-icd clinfo

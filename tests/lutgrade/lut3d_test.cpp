@@ -3,11 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -77,6 +76,9 @@ std::string three_dl_of(lutref::Rgb (*f)(float r, float g, float b), int (*value
 // ffmpeg's lut3d (as 16-bit RGB, so that only the tables differ) agree within
 // one code value in every plane.
 TEST_F(Lut3DFile, ThreeDlGradesLikeFfmpegLut3d) {
+#ifdef _WIN32
+  GTEST_SKIP() << "ffmpeg runs on the build machine, not under Wine";
+#endif
   // The identity as tools write it (i * 256, the last point 4095), and a look
   // in which red and blue play different parts.
   const std::string identity = lutref::write_text(
@@ -196,7 +198,7 @@ TEST_F(Lut3DFile, BrokenTablesAreRefusedWithTheirReasonAndKeepTheTable) {
   for (const Case& c : cases) {
     const std::string path = folder_ + "/" + c.name;
     if (std::string(c.name) == "folder.cube")
-      mkdir(path.c_str(), 0700);
+      std::filesystem::create_directory(path);
     else if (std::string(c.name) != "missing.cube")
       lutref::write_text(path, c.text);
     CaptureStdout();

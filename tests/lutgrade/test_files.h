@@ -4,6 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#ifdef _WIN32
+#include <direct.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -12,7 +15,12 @@ namespace lutref {
 inline std::string test_folder() {
   const char* base = std::getenv("PROJECT_BINARY_DIR");
   std::string pattern = std::string(base ? base : "/tmp") + "/lutgrade-test-XXXXXX";
-  if (!mkdtemp(&pattern[0])) ADD_FAILURE() << "cannot make " << pattern;
+#ifdef _WIN32
+  if (_mktemp_s(&pattern[0], pattern.size() + 1) != 0 || _mkdir(pattern.c_str()) != 0)
+#else
+  if (!mkdtemp(&pattern[0]))
+#endif
+    ADD_FAILURE() << "cannot make " << pattern;
   return pattern;
 }
 

@@ -178,9 +178,9 @@ int read_frame(std::FILE* f, FrameBuffer& frame) {
 void report_calibration(float similar) { std::fprintf(stderr, "cmatte-cli: calibrated similarity %.4f\n", similar); }
 
 int run(const Options& o, int frameFd) {
-  std::FILE* cam = o.camera == "-" ? stdin : std::fopen(o.camera.c_str(), "rb");
+  std::FILE* cam = frametool::open_frame_input(o.camera);
   if (!cam) return std::fprintf(stderr, "cmatte-cli: cannot open %s\n", o.camera.c_str()), 1;
-  std::FILE* bgFile = o.background == "-" ? stdin : std::fopen(o.background.c_str(), "rb");
+  std::FILE* bgFile = frametool::open_frame_input(o.background);
   if (!bgFile) return std::fprintf(stderr, "cmatte-cli: cannot open %s\n", o.background.c_str()), 1;
   // The output is checked (a directory is refused) before any frame is read.
   frametool::FrameOutput out("cmatte-cli", o.output, frameFd);

@@ -7,7 +7,9 @@
 #include <cstring>
 
 #if defined(_WIN32)
+#include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 #define dup _dup
 #define dup2 _dup2
 #define fdopen _fdopen
@@ -55,13 +57,35 @@ std::string follow_links(std::string path) {
   return path;
 }
 
+// Moves the finished file over the target; std::rename does not replace an
+// existing file on Windows.
+bool replace_file(const std::string& from, const std::string& to) {
+#if defined(_WIN32)
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+#else
+  return std::rename(from.c_str(), to.c_str()) == 0;
+#endif
+}
+
 }  // namespace
 
 int keep_stdout_for_frames() {
   std::fflush(stdout);
   const int frameFd = dup(1);
   dup2(2, 1);
+#if defined(_WIN32)
+  _setmode(frameFd, _O_BINARY);  // no line-end translation of frame bytes
+#endif
   return frameFd;
+}
+
+std::FILE* open_frame_input(const std::string& path) {
+  if (path != "-") return std::fopen(path.c_str(), "rb");
+#if defined(_WIN32)
+  // Standard input starts in text mode, which ends at the first 0x1A byte.
+  _setmode(_fileno(stdin), _O_BINARY);
+#endif
+  return stdin;
 }
 
 FrameOutput::FrameOutput(const char* tool, const std::string& path, int frameFd) : tool_(tool), path_(path) {
@@ -104,7 +128,7 @@ int FrameOutput::finish(int status) {
   if (std::fclose(file_) != 0) status = 1;
   file_ = nullptr;
   if (partial_.empty()) return status;
-  if (status == 0 && std::rename(partial_.c_str(), target_.c_str()) != 0) {
+  if (status == 0 && !replace_file(partial_, target_)) {
     std::fprintf(stderr, "%s: cannot rename %s to %s\n", tool_, partial_.c_str(), target_.c_str());
     status = 1;
   }

@@ -17,6 +17,10 @@ namespace frametool {
 // printed afterwards (library diagnostics included) to standard error.
 int keep_stdout_for_frames();
 
+// The frames to read: the file at path, or standard input for "-"; binary
+// either way. nullptr when the file cannot be opened.
+std::FILE* open_frame_input(const std::string& path);
+
 class FrameOutput {
  public:
   // path "-" writes to frameFd. Prints "<tool>: cannot write ..." on failure.

@@ -176,7 +176,7 @@ int write_table(const Options& o, std::vector<Chi3dlutRgbcmyInfo> adjustments) {
 }
 
 int grade_frames(const Options& o, std::vector<Chi3dlutRgbcmyInfo>& adjustments, int frameFd) {
-  std::FILE* in = o.input == "-" ? stdin : std::fopen(o.input.c_str(), "rb");
+  std::FILE* in = frametool::open_frame_input(o.input);
   if (!in) {
     std::fprintf(stderr, "lutgrade-cli: cannot open %s\n", o.input.c_str());
     return 1;

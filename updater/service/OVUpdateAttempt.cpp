@@ -50,8 +50,8 @@ void runUpdateAttempt(OVUpdateService* service, QString softCode, QString versio
     if (!s.priv) {
         s.priv = std::make_unique<OVUpdateServicePrivate>(
             " ", " ", softCode.toStdString(), value, version.toStdString(),
-            service->host().toStdString(), localPath(service->storeDir()),
-            tlsSettings(*service), reservedFileNames(*service));
+            service->host().toStdString(), localPath(service->storeDir()), tlsSettings(*service),
+            reservedFileNames(*service));
     }
     OVUpdateServicePrivate& priv = *s.priv;
     OVLOG_DEBUG() << "【更新服务】checkUpdateAndDownload init, version value="

@@ -80,8 +80,12 @@ class LUTGRADE_EXPORT Lut3D {
   // Reads a .cube (red fastest) or .3dl (blue fastest) file (extension
   // cube/CUBE/3dl/3DL), resamples it to lutSize (2-256) points per axis and
   // makes it the current table. A file that is not a whole, clean table is
-  // refused with one reason line naming it. 0 on success; otherwise the
-  // current table stays and a non-zero status is returned.
+  // refused with one reason line naming it.
+  // path is 8-bit text. On Windows it is read as UTF-8 when it is valid UTF-8
+  // and names a file, else in the system's ANSI code page, so a Qt host may
+  // pass QFile::encodeName(name) or name.toUtf8(); UTF-8 also reaches names
+  // the code page cannot spell. Elsewhere the bytes are the file name.
+  // 0 on success; otherwise the current table stays and a non-zero status is returned.
   int load_filter_of_cube_3dl_file(const char* path, int lutSize);
 
   // Builds a 17-point table from the identity by applying the count entries
