@@ -43,8 +43,8 @@ struct Transfer {
     bool rejected = false;         // not the file's bytes: never written
     bool alreadyComplete = false;  // nothing left to fetch beyond the local file
     bool writeFailed = false;
-    bool overLimit = false;        // the body went past the expected size
-    int64_t bodyBytes = 0;         // written from the current response
+    bool overLimit = false;       // the body went past the expected size
+    int64_t bodyBytes = 0;        // written from the current response
     size_t uncommittedBytes = 0;  // written since the disk was last given data
     Clock::time_point lastCommit = Clock::now();
 };

@@ -25,6 +25,7 @@ bool OrvalenOtaReceived::parseData(const std::string& data) {
     readInt(document, "upgradeType", upgradeType);
     readString(document, "versionName", versionName);
     readInt(document, "versionValue", versionValue);
+    readString(document, "packageSignature", packageSignature);
     return true;
 }
 

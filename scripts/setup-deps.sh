@@ -9,7 +9,7 @@ PACKAGES=(
   g++-mingw-w64-x86-64
   # updater
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libcurl4-openssl-dev rapidjson-dev openssl ca-certificates
+  libcurl4-openssl-dev rapidjson-dev libsodium-dev openssl ca-certificates
   p7zip-full nginx-light python3
   # GPU libraries
   opencl-headers ocl-icd-opencl-dev ocl-icd-libopencl1 pocl-opencl-icd clinfo

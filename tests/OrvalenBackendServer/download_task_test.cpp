@@ -243,7 +243,8 @@ TEST_F(DownloadTaskTest, RefusedAddressLeavesNoEmptyFile) {
     for (const std::string& url : urls) {
         SCOPED_TRACE(url);
         DownloadRecorder recorder;
-        EXPECT_EQ(download(parameter(url, "", -1), recorder, mDir.path()), E_ORVALEN_DOWNLOAD_FAILED);
+        EXPECT_EQ(download(parameter(url, "", -1), recorder, mDir.path()),
+                  E_ORVALEN_DOWNLOAD_FAILED);
     }
     EXPECT_NE(access(mDir.file("hostname").c_str(), F_OK), 0);
     EXPECT_NE(access(local().c_str(), F_OK), 0);

@@ -138,6 +138,14 @@ TEST(OtaReceived, ReadsAllTenMembers) {
     EXPECT_EQ(received.upgradeType, 2);
     EXPECT_EQ(received.versionName, "1.3.0");
     EXPECT_EQ(received.versionValue, 10300);
+    EXPECT_EQ(received.packageSignature, "");
+}
+
+TEST(OtaReceived, ReadsThePackageSignatureWhenPresent) {
+    OrvalenOtaReceived received;
+    ASSERT_TRUE(received.parseData(R"({"versionName":"1.3.0","packageSignature":"c2ln"})"));
+    EXPECT_EQ(received.versionName, "1.3.0");
+    EXPECT_EQ(received.packageSignature, "c2ln");
 }
 
 TEST(OtaReceived, PackageSizeOfTwoGibibytesAndMoreIsRead) {

@@ -37,7 +37,8 @@ class ServiceProcess : public testing::Test {
 protected:
     // The driver with a home folder of its own; its standard error (the
     // debugger output of the log, libcurl's trace) goes to a file.
-    std::unique_ptr<ChildProcess> start(const std::vector<std::string>& arguments) {
+    std::unique_ptr<ChildProcess> start(const std::vector<std::string>& arguments,
+                                        const char* program = UPDATE_SERVICE_CHECK) {
         const std::string home = mHome.path();
         std::vector<std::string> argv = {"env",
                                          "HOME=" + home,
@@ -47,7 +48,7 @@ protected:
                                          "-c",
                                          "exec \"$@\" 2>>\"$0\"",
                                          mHome.file("stderr.txt"),
-                                         UPDATE_SERVICE_CHECK};
+                                         program};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
         return std::make_unique<ChildProcess>(argv);
     }
@@ -62,8 +63,9 @@ protected:
         }
         return lines;
     }
-    DriverRun run(const std::vector<std::string>& arguments) {
-        auto child = start(arguments);
+    DriverRun run(const std::vector<std::string>& arguments,
+                  const char* program = UPDATE_SERVICE_CHECK) {
+        auto child = start(arguments, program);
         DriverRun result;
         result.lines = readAll(*child);
         result.status = child->wait();
@@ -134,4 +136,51 @@ TEST_F(ServiceProcess, EndingTheProgramDuringADownloadStopsItAndKeepsThePart) {
     EXPECT_NE(testsupport::readFile(studio("logs/peza-update.txt"))
                   .find("【后台更新服务】onDownloadFinish back= 3 "),
               std::string::npos);
+}
+
+// Signed packages: nothing falls back to plain HTTP.
+TEST_F(ServiceProcess, WithAKeyBuiltInAPlainHttpHostIsRefusedBeforeAnyRequest) {
+    testsupport::ReferenceBackend plain({"--http"});
+    ASSERT_TRUE(plain.running());
+    const DriverRun result =
+        run({"--host", plain.url(), "--version", "1.2.0"}, UPDATE_SERVICE_CHECK_TESTKEYS);
+    EXPECT_TRUE(result.has("sigDownloadFinishBack 3 \"\"")) << testing::PrintToString(result.lines);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(plain.seen().empty());
+    EXPECT_NE(testsupport::readFile(studio("logs/peza-update.txt"))
+                  .find("【更新服务】refused: update/host is not https while a package signing key "
+                        "is built in; no request made: " +
+                        plain.url()),
+              std::string::npos);
+}
+
+TEST_F(ServiceProcess, AnHttpPackageAddressFromAnHttpsHostIsRefusedUnlessInsecureTls) {
+    testsupport::ReferenceBackend backend;
+    testsupport::ReferenceBackend plain({"--http"});
+    ASSERT_TRUE(backend.running());
+    ASSERT_TRUE(plain.running());
+    const std::string package = testsupport::patternBytes(100000, 5);
+    plain.writePackage("peza-studio-1.3.0.7z", package);
+    backend.writePackage("peza-studio-1.3.0.7z", package);
+    backend.writeManifest(
+        R"({"packages": [{"packageCode": "LUMI_DESK", "versionName": "1.3.0", "versionValue": 130,
+            "file": "peza-studio-1.3.0.7z", "fileUrl": ")" +
+        plain.packageUrl("peza-studio-1.3.0.7z") + R"("}]})");
+
+    const DriverRun refused =
+        run({"--host", backend.url(), "--ca", backend.caFile(), "--version", "1.2.0"});
+    EXPECT_TRUE(refused.has("sigDownloadFinishBack 3 \"\""))
+        << testing::PrintToString(refused.lines);
+    EXPECT_TRUE(plain.seen().empty());
+    EXPECT_NE(testsupport::readFile(studio("logs/peza-update.txt"))
+                  .find("【更新服务】refused: package address is not https while update/host is "
+                        "https (update/insecureTls=1 allows it): " +
+                        plain.packageUrl("peza-studio-1.3.0.7z")),
+              std::string::npos);
+
+    // Same home folder, so update.ini keeps host and certificate.
+    const DriverRun allowed = run({"--insecure", "--version", "1.2.0"});
+    EXPECT_TRUE(allowed.has("sigDownloadFinishBack 0 \"peza-studio-1.3.0.7z\""))
+        << testing::PrintToString(allowed.lines);
+    EXPECT_EQ(testsupport::readFile(studio("peza-studio-1.3.0.7z")), package);
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "QtTestApp.h"
+#include "ServiceAttempt.h"
 #include "TestServers.h"
 #include "common/OrvalenMd5.h"
 #include "logging/OVLogMng.h"
@@ -25,13 +26,7 @@ const char kManifest[] =
     R"({"packages": [{"packageCode": "LUMI_DESK", "versionName": "1.3.0", "versionValue": 130,
         "description": "Sharper keying", "file": "peza-studio-1.3.0.7z"}]})";
 
-struct Outcome {
-    bool finished = false;
-    int code = -1;
-    QString fileName;
-    std::vector<int> progress;
-    int finishCount = 0;
-};
+using Outcome = updatertest::AttemptOutcome;
 
 class UpdateService : public testing::Test {
 protected:
@@ -59,27 +54,9 @@ protected:
         return QString::fromStdString(readFile(OVLogMng::instance()->logFilePath().toStdString()));
     }
 
-    // One checkUpdateAndDownload, from the call to its finish signal, with
-    // the signals received on this (the GUI) thread.
     static Outcome attempt(const QString& softCode = "LUMI_DESK",
                            const QString& version = "1.2.0") {
-        Outcome outcome;
-        QObject receiver;
-        QObject::connect(&service(), &OVUpdateService::sigDownloadProgressBack, &receiver,
-                         [&outcome](int progress) { outcome.progress.push_back(progress); });
-        QObject::connect(&service(), &OVUpdateService::sigDownloadFinishBack, &receiver,
-                         [&outcome](int code, const QString& fileName) {
-                             outcome.code = code;
-                             outcome.fileName = fileName;
-                             outcome.finished = true;
-                             ++outcome.finishCount;
-                         });
-        service().checkUpdateAndDownload(softCode, version);
-        outcome.finished =
-            updatertest::processEventsUntil([&outcome] { return outcome.finished; }, 90000);
-        // Nothing else may arrive for this attempt.
-        updatertest::processEventsUntil([] { return false; }, 200);
-        return outcome;
+        return updatertest::runAttempt(softCode, version);
     }
 
     static std::vector<testsupport::SeenRequest> seenAt(const std::string& path) {
@@ -138,15 +115,18 @@ TEST_F(UpdateService, OfferNotNewerThanTheInstalledVersionIsRefusedLikeNoUpgrade
     for (const char* offered : {"1.2.0", "1.1.9", "v1.2"}) {
         SCOPED_TRACE(offered);
         ASSERT_TRUE(backend().reset());
-        backend().writeManifest(std::string(R"({"packages": [{"packageCode": "LUMI_DESK", "versionName": ")") +
-                                offered + R"(", "versionValue": 130, "file": "peza-studio-1.3.0.7z"}]})");
+        backend().writeManifest(
+            std::string(R"({"packages": [{"packageCode": "LUMI_DESK", "versionName": ")") +
+            offered + R"(", "versionValue": 130, "file": "peza-studio-1.3.0.7z"}]})");
         const Outcome outcome = attempt();
         ASSERT_TRUE(outcome.finished);
         EXPECT_EQ(outcome.code, 1);
         EXPECT_EQ(outcome.fileName, "");
         EXPECT_TRUE(seenAt("/packages/").empty());
     }
-    EXPECT_TRUE(logText().contains("refused: the offered version \"1.1.9\" is not newer than the installed version \"1.2.0\""));
+    EXPECT_TRUE(
+        logText().contains("refused: the offered version \"1.1.9\" is not newer than the installed "
+                           "version \"1.2.0\""));
 
     // 1.2.10 is newer than 1.2.0 (and than 1.2.9).
     ASSERT_TRUE(backend().reset());
@@ -158,21 +138,24 @@ TEST_F(UpdateService, OfferNotNewerThanTheInstalledVersionIsRefusedLikeNoUpgrade
 }
 
 TEST_F(UpdateService, PackageNamedLikeTheSettingsFileIsRefusedWithFive) {
-    const QByteArray settings = QByteArray::fromStdString(readFile(service().settingsFile().toStdString()));
+    const QByteArray settings =
+        QByteArray::fromStdString(readFile(service().settingsFile().toStdString()));
     ASSERT_TRUE(settings.contains("host="));
     for (const char* name : {"update.ini", "UPDATE.INI"}) {
         SCOPED_TRACE(name);
         ASSERT_TRUE(backend().reset());
         backend().writePackage(name, "[update]\nhost=https://attacker.example\ninsecureTls=1\n");
-        backend().writeManifest(std::string(R"({"packages": [{"packageCode": "LUMI_DESK", "versionName": "1.3.0",)") +
-                                R"( "versionValue": 130, "file": ")" + name + R"("}]})");
+        backend().writeManifest(
+            std::string(R"({"packages": [{"packageCode": "LUMI_DESK", "versionName": "1.3.0",)") +
+            R"( "versionValue": 130, "file": ")" + name + R"("}]})");
         // Also with a digest that does not match, which deleted the file.
         ASSERT_TRUE(backend().setFaults(R"({"wrong_md5":true})"));
         const Outcome outcome = attempt();
         ASSERT_TRUE(outcome.finished);
         EXPECT_EQ(outcome.code, 5);
         EXPECT_TRUE(seenAt("/packages/").empty());
-        EXPECT_EQ(QByteArray::fromStdString(readFile(service().settingsFile().toStdString())), settings);
+        EXPECT_EQ(QByteArray::fromStdString(readFile(service().settingsFile().toStdString())),
+                  settings);
     }
 }
 

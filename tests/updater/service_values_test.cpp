@@ -45,7 +45,8 @@ TEST(ReservedFileNames, TheSettingsTheLogsAndTheUninstallIniWhereItLivesBesideTh
     EXPECT_TRUE(has(names, "update.ini"));
     EXPECT_TRUE(has(names, "logs"));
     EXPECT_TRUE(has(names, "uninstall-registry.ini"));
-    qputenv("OV_UNINSTALL_REGISTRY", (updatertest::testHome() + "/elsewhere/registry.ini").toUtf8());
+    qputenv("OV_UNINSTALL_REGISTRY",
+            (updatertest::testHome() + "/elsewhere/registry.ini").toUtf8());
     names = reservedFileNames(settings);
     EXPECT_TRUE(has(names, "update.ini"));
     EXPECT_FALSE(has(names, "registry.ini"));

@@ -19,7 +19,9 @@ namespace {
 class UpdateProgram : public testing::Test {
 protected:
     // The instances killed here leave their System V objects.
-    void TearDown() override { testsupport::removeIpcObjectsKeyedIn(mSandbox.path().toStdString()); }
+    void TearDown() override {
+        testsupport::removeIpcObjectsKeyedIn(mSandbox.path().toStdString());
+    }
 
     std::unique_ptr<QProcess> start(const QStringList& arguments) {
         auto process = std::make_unique<QProcess>();

@@ -8,6 +8,7 @@ or at run time (POST /__admin/faults); GET /__admin/seen lists the requests
 received. See README.md.
 """
 import argparse
+import base64
 import hashlib
 import http.server
 import json
@@ -92,13 +93,29 @@ def md5_hex(data):
     return hashlib.md5(data).hexdigest()
 
 
+def wrong_signature(signature):
+    """A well-formed signature that verifies nothing: the given one with one
+    bit changed, or 64 bytes of a pattern when there is none."""
+    try:
+        raw = bytearray(base64.b64decode(signature or "", validate=True))
+    except ValueError:
+        raw = bytearray()
+    if len(raw) != 64:
+        raw = bytearray(range(64))
+    raw[0] ^= 1
+    return base64.b64encode(bytes(raw)).decode("ascii")
+
+
 # --- packages ---------------------------------------------------------------
 
 class Packages:
     """manifest.json in the package folder: {"packages": [{"packageCode",
     "versionName", "versionValue", "description", "file", optional
-    "packageType", "upgradeType"}]}. Size and MD5 are computed from the file.
-    The manifest is read again on every request, so tests may change it."""
+    "packageType", "upgradeType", "fileUrl"}]}. Size and MD5 are computed from
+    the file; "fileUrl" announces another address than this server's. The
+    signature is the content of "<file>.sig" beside the file, when there is
+    one. The manifest is read again on every request, so tests may change
+    it."""
 
     def __init__(self, folder):
         self.folder = folder
@@ -137,6 +154,15 @@ class Packages:
         with self.lock:
             self.digests[path] = (info.st_mtime_ns, info.st_size, digest.hexdigest())
         return info.st_size, digest.hexdigest()
+
+    def signature(self, name):
+        """The text of <file>.sig (written by update-sign sign), without its
+        surrounding blanks; None when there is none."""
+        path = self.file_path(name)
+        if path is None or not os.path.isfile(path + ".sig"):
+            return None
+        with open(path + ".sig", "rb") as f:
+            return f.read().decode("utf-8", "replace").strip()
 
     def find(self, code, version=None):
         for entry in self.entries():
@@ -356,7 +382,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             md5 = md5.upper()
         data = {"fileMd5": md5}
         if path == ADDRESS_PATH:
-            data["fileUrl"] = self.server.base_url + PACKAGE_PREFIX + \
+            data["fileUrl"] = entry.get("fileUrl") or self.server.base_url + PACKAGE_PREFIX + \
                 urllib.parse.quote(entry.get("file", ""))
             data["iconUrl"] = ""
         data.update({"packageCode": entry["packageCode"],
@@ -366,6 +392,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
                      "upgradeType": entry.get("upgradeType", 0),
                      "versionName": entry.get("versionName", ""),
                      "versionValue": entry.get("versionValue", -1)})
+        if path == ADDRESS_PATH:
+            signature = self.server.packages.signature(entry.get("file", ""))
+            if faults.get("wrong_signature"):
+                signature = wrong_signature(signature)
+            if signature is not None:
+                data["packageSignature"] = signature
         return data
 
     # -- package files

@@ -8,12 +8,14 @@
 // --quit-on-progress ends the program at the first progress signal, while
 // the download still runs. Exit status 0 when the package was downloaded and
 // verified (or on --quit-on-progress), 1 otherwise, 2 for bad arguments.
+// Package signing keys are those of the build (UPDATE_SIGNING_PUBLIC_KEYS).
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <cstdio>
 
 #include "logging/OVLogMng.h"
+#include "service/OVPackageSigning.h"
 #include "service/OVUpdateService.h"
 
 namespace {
@@ -72,6 +74,8 @@ int main(int argc, char** argv) {
                      "[--quit-on-progress]\n");
         return 2;
     }
+    // The signing keys of the build, as Update takes them.
+    setBuiltInSigningKeys(UPDATE_SIGNING_PUBLIC_KEYS);
     OVLogMng::instance()->init(QStringLiteral("peza-update.txt"));
     OVUpdateService* service = OVUpdateService::instance();
     if (!options.host.isEmpty()) service->setHost(options.host);

@@ -71,7 +71,8 @@ void OVPackageInstaller::readOutputChunk() {
     mProcess->setReadChannel(QProcess::StandardOutput);
     const OVUnzipOutputReader::Step step = mReader.read(mProcess->read(OVUnzipOutputReader::kChunkBytes));
     OVLOG_DEBUG() << "read=" << step.text;
-    if (step.kind == OVUnzipOutputReader::Kind::Progress) emit sigProgress(step.progress, step.label);
+    if (step.kind == OVUnzipOutputReader::Kind::Progress)
+        emit sigProgress(step.progress, step.label);
 }
 
 void OVPackageInstaller::on_process_errorOccurred(QProcess::ProcessError error) {
@@ -88,7 +89,8 @@ void OVPackageInstaller::on_process_finished(int exitCode, QProcess::ExitStatus 
     else
         fail(QStringLiteral("extraction incomplete, exit code %1, %2, %3")
                  .arg(exitCode)
-                 .arg(status == QProcess::NormalExit ? QStringLiteral("normal exit") : QStringLiteral("crashed"))
+                 .arg(status == QProcess::NormalExit ? QStringLiteral("normal exit")
+                                                     : QStringLiteral("crashed"))
                  .arg(mReader.everythingOk() ? QStringLiteral("Everything is Ok")
                                              : QStringLiteral("no \"Everything is Ok\"")));
 }
@@ -103,7 +105,8 @@ void OVPackageInstaller::commit() {
         fail(QStringLiteral("commit failed and undone: ") + QString::fromStdString(result.failure));
     } else {
         mEnded = true;
-        OVLOG_DEBUG() << "install failed and could not be undone:" << QString::fromStdString(result.failure);
+        OVLOG_DEBUG() << "install failed and could not be undone:"
+                      << QString::fromStdString(result.failure);
         emit sigInstallationBroken();
     }
 }
@@ -114,7 +117,8 @@ void OVPackageInstaller::complete() {
     const bool removed = QFile::remove(mPackagePath);
     OVLOG_DEBUG() << "unzip end=" << QDateTime::currentDateTime().toString() << ",remove tmp file=" << removed;
     OVUninstallEntry::setDisplayVersion(mVersion, mSettings.storeDir());
-    if (!OVPlatform::removeWorkArea(OVInstallSteps::workAreaFor(mInstallDir), OVInstallSteps::stepHook())) {
+    if (!OVPlatform::removeWorkArea(OVInstallSteps::workAreaFor(mInstallDir),
+                                    OVInstallSteps::stepHook())) {
         OVLOG_DEBUG() << "the staging and backup folders could not be removed completely";
     }
     emit sigInstallEnded(true);
@@ -125,6 +129,7 @@ void OVPackageInstaller::fail(const QString& why) {
     mEnded = true;
     OVLOG_DEBUG() << "install failed:" << why << ", package kept:" << mPackagePath;
     if (!mInstallDir.isEmpty())
-        OVPlatform::removeWorkArea(OVInstallSteps::workAreaFor(mInstallDir), OVInstallSteps::stepHook());
+        OVPlatform::removeWorkArea(OVInstallSteps::workAreaFor(mInstallDir),
+                                   OVInstallSteps::stepHook());
     emit sigInstallEnded(false);
 }

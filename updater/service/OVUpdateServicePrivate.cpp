@@ -9,6 +9,7 @@
 
 #include "install/OVUninstallEntry.h"
 #include "logging/OVLogger.h"
+#include "service/OVPackageSigning.h"
 #include "service/OVUpdateObserver.h"
 #include "service/OVUpdateSettings.h"
 #include "service/OVUpdateValues.h"
@@ -20,6 +21,11 @@ namespace {
 constexpr int32_t kConnectTimeoutSeconds = 8;
 // Library messages are cut to this many characters.
 constexpr size_t kLogBufferSize = 4096;
+
+std::string joinedPath(const std::string& directory, const std::string& fileName) {
+    const QDir dir(QFile::decodeName(QByteArray::fromStdString(directory)));
+    return localPath(dir.filePath(QFile::decodeName(QByteArray::fromStdString(fileName))));
+}
 
 }  // namespace
 
@@ -75,6 +81,7 @@ OVUpdateServicePrivate::~OVUpdateServicePrivate() {
 bool OVUpdateServicePrivate::init() {
     OrvalenBackendServer::setDebugLog(this);
     OrvalenDownloadManager::setDebugLog(this);
+    if (!hostAllowedForSigning(mHost)) return false;
 
     OVLOG_DEBUG() << "【更新服务】init 1";
     mBackendServer = OrvalenBackendServer::getInstance();
@@ -124,6 +131,12 @@ void OVUpdateServicePrivate::start() {
     OVLOG_DEBUG() << "【更新服务】queryUpgrade result back=" << result;
 
     if (result == E_ORVALEN_QUERY_HAS_UPGRADE) {
+        if (!packageAddressAllowed(mHost, received.fileUrl, mTls.skipCertificateCheck)) {
+            onDownloadFinish(E_ORVALEN_DOWNLOAD_FAILED, std::string());
+            return;
+        }
+        mOfferedVersionName = received.versionName;
+        mOfferedSignature = received.packageSignature;
         OVLOG_DEBUG() << "【更新服务】start download task";
         auto parameter = std::make_shared<OrvalenDownloadParameter>();
         parameter->url = received.fileUrl;
@@ -174,7 +187,14 @@ void OVUpdateServicePrivate::onDownloadSpeed(double bytesPerSecond, const std::s
                   << ",fileName=" << fileName.c_str();
 }
 
-void OVUpdateServicePrivate::onDownloadFinish(int32_t code, const std::string& fileName) {
+void OVUpdateServicePrivate::onDownloadFinish(int32_t code, const std::string& downloaded) {
+    std::string fileName = downloaded;
+    const bool delivered = code == E_ORVALEN_DOWNLOAD_MD5_OK || code == E_ORVALEN_DOWNLOAD_NO_MD5;
+    if (delivered && !acceptSignedPackage(joinedPath(mDownloadDirectory, fileName), mPackageCode,
+                                          mOfferedVersionName, mOfferedSignature)) {
+        code = E_ORVALEN_DOWNLOAD_MD5_DIFFERS;
+        fileName.clear();
+    }
     OVLOG_DEBUG() << "【后台更新服务】onDownloadFinish back=" << code
                   << ", filename=" << fileName.c_str();
     const QString name = QFile::decodeName(QByteArray::fromStdString(fileName));

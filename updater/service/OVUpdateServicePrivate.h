@@ -37,9 +37,9 @@ std::vector<std::string> reservedFileNames(const OVUpdateSettings& settings);
 class OVUpdateServicePrivate : public Orvalen::IOrvalenDownloadCallback,
                                public Orvalen::IOrvalenDebugLog {
 public:
-    OVUpdateServicePrivate(OVUpdateObserver& observer, std::string deviceModel, std::string serialNumber,
-                           std::string packageCode, int32_t versionValue,
-                           std::string versionText, std::string host,
+    OVUpdateServicePrivate(OVUpdateObserver& observer, std::string deviceModel,
+                           std::string serialNumber, std::string packageCode,
+                           int32_t versionValue, std::string versionText, std::string host,
                            std::string downloadDirectory, OVTlsSettings tls,
                            std::vector<std::string> reservedNames = {});
     ~OVUpdateServicePrivate() override;
@@ -84,5 +84,8 @@ private:
     bool mInitialised = false;
     std::mutex mTeardownMutex;
     OVTlsSettings mTls;
+    // The offer being downloaded, for its signature check on the pool thread.
+    std::string mOfferedVersionName;
+    std::string mOfferedSignature;
     std::vector<std::string> mReservedNames;
 };

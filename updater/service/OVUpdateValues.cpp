@@ -27,7 +27,8 @@ std::optional<QList<qulonglong>> versionFields(QString text) {
         bool ok = false;
         const qulonglong field = part.toULongLong(&ok);
         // Digits only: no signs, blanks or empty fields.
-        if (!ok || part.isEmpty() || part.front() == u'+' || part.trimmed() != part) return std::nullopt;
+        if (!ok || part.isEmpty() || part.front() == u'+' || part.trimmed() != part)
+            return std::nullopt;
         fields << field;
     }
     return fields;

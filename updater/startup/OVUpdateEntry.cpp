@@ -5,7 +5,6 @@
 
 #include "install/OVInstallSteps.h"
 #include "install/OVPackageInstaller.h"
-
 #include "logging/OVLogMng.h"
 #include "logging/OVLogging.h"
 #include "service/OVUpdateService.h"
@@ -54,7 +53,8 @@ int runUpdate(int argc, char** argv) {
     // by the instance that holds the claim.
     if (!OVPackageInstaller::recoverAtStart(*OVUpdateService::instance(),
                                             QCoreApplication::applicationDirPath())) {
-        OVLOG_DEBUG() << "the installation could not be restored; the main application is not started";
+        OVLOG_DEBUG()
+            << "the installation could not be restored; the main application is not started";
         instance.release();
         OVRestart::endProcess();
     }

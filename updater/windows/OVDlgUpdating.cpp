@@ -84,8 +84,10 @@ void OVDlgUpdating::install(const QString& fileName) {
         emit sig_detachMemory(version);
     });
     // Never start the main application on a tree that could not be restored.
-    connect(installer, &OVPackageInstaller::sigInstallationBroken, this, [] { OVRestart::endProcess(); });
-    installer->start(service->storeDir() + fileName, QCoreApplication::applicationDirPath(), version);
+    connect(installer, &OVPackageInstaller::sigInstallationBroken, this,
+            [] { OVRestart::endProcess(); });
+    installer->start(service->storeDir() + fileName, QCoreApplication::applicationDirPath(),
+                     version);
 }
 
 void OVDlgUpdating::on_retryUpdate() {

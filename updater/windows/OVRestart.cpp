@@ -12,7 +12,9 @@ std::function<void()>& beforeExitFunction() {
 }
 }  // namespace
 
-void setBeforeExit(std::function<void()> beforeExit) { beforeExitFunction() = std::move(beforeExit); }
+void setBeforeExit(std::function<void()> beforeExit) {
+    beforeExitFunction() = std::move(beforeExit);
+}
 
 void startMainApplication(const QString& appPath, const QString& version) {
     QProcess::startDetached(appPath, {QStringLiteral("OpenByUpdate"), version});

@@ -25,6 +25,9 @@ public:
     int32_t upgradeType = -1;
     std::string versionName;
     int32_t versionValue = -1;
+    // Beyond the Part: the vendor's Ed25519 signature of the package, base64
+    // (OrvalenPackageSignature.h); empty when the answer carries none.
+    std::string packageSignature;
 };
 
 }  // namespace Orvalen

@@ -1,0 +1,1 @@
+add_fuzzer(fuzz_package_signature ${CMAKE_CURRENT_SOURCE_DIR}/package_signature.cpp OrvalenBackendServer)
