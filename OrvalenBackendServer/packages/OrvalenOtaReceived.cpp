@@ -1,6 +1,6 @@
 #include "OrvalenBackendServerBase/OrvalenOtaReceived.h"
 
-#include "OrvalenPackageJson.h"
+#include "packages/OrvalenPackageJson.h"
 
 namespace Orvalen {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "OrvalenPackageJson.h"
+#include "packages/OrvalenPackageJson.h"
 
 namespace Orvalen {
 

@@ -1,6 +1,6 @@
 #include "OrvalenBackendServerBase/OrvalenBSRequestPackage.h"
 
-#include "OrvalenPackageJson.h"
+#include "packages/OrvalenPackageJson.h"
 
 namespace Orvalen {
 

@@ -1,4 +1,4 @@
-#include "OrvalenPackageJson.h"
+#include "packages/OrvalenPackageJson.h"
 
 #include <rapidjson/error/en.h>
 #include <rapidjson/stringbuffer.h>

@@ -5,9 +5,9 @@
 
 #include "OrvalenBackendServer/OrvalenStdoutLog.h"
 #include "OrvalenBackendServerBase/OrvalenOtaRequest.h"
-#include "OrvalenCurl.h"
-#include "OrvalenModuleLogs.h"
 #include "common/OrvalenMd5.h"
+#include "protocol/OrvalenCurl.h"
+#include "protocol/OrvalenModuleLogs.h"
 
 #define BS_LOG(level, ...) ::Orvalen::backendLog().printLog(level, __VA_ARGS__)
 #define SOURCE_FILE ::Orvalen::sourceFileName(__FILE__)

@@ -1,13 +1,13 @@
-#include "DownloadTransfer.h"
+#include "download/DownloadTransfer.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 
-#include "DownloadProgress.h"
-#include "OrvalenModuleLogs.h"
 #include "common/HThread.h"
+#include "download/DownloadProgress.h"
 #include "platform/OrvalenFile.h"
+#include "protocol/OrvalenModuleLogs.h"
 
 #define DL_LOG(level, ...) ::Orvalen::downloadLog().printLog(level, __VA_ARGS__)
 #define SOURCE_FILE ::Orvalen::sourceFileName(__FILE__)

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "OrvalenBackendServer/OrvalenDownloadManager.h"
-#include "OrvalenCurl.h"
+#include "protocol/OrvalenCurl.h"
 
 namespace Orvalen {
 

@@ -1,4 +1,4 @@
-#include "OrvalenModuleLogs.h"
+#include "protocol/OrvalenModuleLogs.h"
 
 namespace Orvalen {
 

@@ -1,14 +1,14 @@
-#include "DownloadTask.h"
+#include "download/DownloadTask.h"
 
 #include <chrono>
 #include <cstdio>
 #include <mutex>
 #include <thread>
 
-#include "DownloadNaming.h"
-#include "DownloadTransfer.h"
-#include "OrvalenModuleLogs.h"
 #include "common/OrvalenMd5.h"
+#include "download/DownloadNaming.h"
+#include "download/DownloadTransfer.h"
+#include "protocol/OrvalenModuleLogs.h"
 
 #define DL_LOG(level, ...) ::Orvalen::downloadLog().printLog(level, __VA_ARGS__)
 

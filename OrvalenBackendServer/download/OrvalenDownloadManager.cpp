@@ -4,10 +4,10 @@
 
 #include <mutex>
 
-#include "DownloadTask.h"
 #include "OrvalenBackendServer/OrvalenStdoutLog.h"
-#include "OrvalenModuleLogs.h"
 #include "common/HThread.h"
+#include "download/DownloadTask.h"
+#include "protocol/OrvalenModuleLogs.h"
 
 namespace Orvalen {
 

@@ -1,4 +1,4 @@
-#include "OrvalenCurl.h"
+#include "protocol/OrvalenCurl.h"
 
 namespace Orvalen {
 

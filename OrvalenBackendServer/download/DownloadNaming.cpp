@@ -1,7 +1,7 @@
-#include "DownloadNaming.h"
+#include "download/DownloadNaming.h"
 
-#include "OrvalenModuleLogs.h"
 #include "platform/OrvalenFile.h"
+#include "protocol/OrvalenModuleLogs.h"
 
 namespace Orvalen {
 

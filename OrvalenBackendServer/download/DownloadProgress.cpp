@@ -1,4 +1,4 @@
-#include "DownloadProgress.h"
+#include "download/DownloadProgress.h"
 
 #include <algorithm>
 
