@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "DownloadNaming.h"
+#include "download/DownloadNaming.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // Every name is logged; libFuzzer reports on stderr.

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "OrvalenQcom3DLUT.h"
 #include "adjustment_file.h"
+#include "tables/OrvalenQcom3DLUT.h"
 
 // Undefined arithmetic or indexing in the builder must stop the run.
 extern "C" const char* __ubsan_default_options() { return "halt_on_error=1:print_stacktrace=1"; }

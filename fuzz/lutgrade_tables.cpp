@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "table_file_reader.h"
-#include "table_resample.h"
+#include "tables/table_file_reader.h"
+#include "tables/table_resample.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1) return 0;

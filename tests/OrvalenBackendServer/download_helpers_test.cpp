@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "ChildProcess.h"
-#include "DownloadNaming.h"
-#include "DownloadProgress.h"
+#include "download/DownloadNaming.h"
+#include "download/DownloadProgress.h"
 
 using namespace Orvalen;
 

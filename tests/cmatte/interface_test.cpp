@@ -9,8 +9,8 @@
 #include "cmatte/ColorMatting.h"
 #include "key_scene.h"
 #include "keyer_run.h"
-#include "ver1_cm.h"
-#include "ver2_cm.h"
+#include "keyers/v1/ver1_cm.h"
+#include "keyers/v2/ver2_cm.h"
 
 using testframes::Frame;
 using testframes::Layout;

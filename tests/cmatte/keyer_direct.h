@@ -1,7 +1,7 @@
 // Runs frames of any layout through a keyer object directly.
 #pragma once
 
-#include "base_cm.h"
+#include "keyers/base_cm.h"
 #include "yuv_frames.h"
 
 inline void key_frame(base_cm& keyer, const testframes::Frame& cam, const testframes::Frame& bg,

@@ -7,8 +7,8 @@
 
 #include "key_scene.h"
 #include "keyer_run.h"
-#include "ver2_cm.h"
-#include "working_plane.h"
+#include "keyers/v2/ver2_cm.h"
+#include "keyers/working_plane.h"
 
 using testframes::Backdrop;
 using testframes::Frame;

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "ver2_passes.h"
+#include "keyers/v2/ver2_passes.h"
 
 namespace {
 

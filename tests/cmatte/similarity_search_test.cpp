@@ -1,5 +1,5 @@
 // The similarity search over a scripted keyer: which point it returns.
-#include "similarity_search.h"
+#include "calibration/similarity_search.h"
 
 #include <gtest/gtest.h>
 

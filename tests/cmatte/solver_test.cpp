@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "float_matrix.h"
-#include "lm_solver.h"
+#include "calibration/float_matrix.h"
+#include "calibration/lm_solver.h"
 
 using cmatte::FloatMatrix;
 

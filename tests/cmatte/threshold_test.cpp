@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "key_threshold.h"
-#include "ver2_geometry.h"
+#include "keyers/v2/key_threshold.h"
+#include "keyers/v2/ver2_geometry.h"
 
 using cmatte::HistogramTier;
 using cmatte::ThresholdHistory;

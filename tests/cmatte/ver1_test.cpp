@@ -12,7 +12,7 @@
 #include "gpu_runtime/frame_images.h"
 #include "key_scene.h"
 #include "keyer_direct.h"
-#include "ver1_cm.h"
+#include "keyers/v1/ver1_cm.h"
 
 using testframes::Backdrop;
 using testframes::Frame;

@@ -17,10 +17,10 @@
 #include <thread>
 #include <vector>
 
-#include "OrvalenQcom3DLUT.h"
 #include "cpu_reference.h"
 #include "lutgrade/Lut3D.h"
-#include "table_file_reader.h"
+#include "tables/OrvalenQcom3DLUT.h"
+#include "tables/table_file_reader.h"
 #include "test_files.h"
 
 namespace {

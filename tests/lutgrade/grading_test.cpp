@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cpu_reference.h"
-#include "impCL3DLut.h"
+#include "gpu/impCL3DLut.h"
 
 namespace {
 

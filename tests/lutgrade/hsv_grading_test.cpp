@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "OrvalenQcom3DLUT.h"
 #include "cpu_reference.h"
 #include "lut3d_grade.h"
 #include "lutgrade/Lut3D.h"
+#include "tables/OrvalenQcom3DLUT.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <limits>
 #include <vector>
 
-#include "OrvalenQcom3DLUT.h"
-#include "spread_curve.h"
+#include "tables/OrvalenQcom3DLUT.h"
+#include "tables/spread_curve.h"
 
 namespace {
 

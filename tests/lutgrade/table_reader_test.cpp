@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "cpu_reference.h"
-#include "table_file_reader.h"
-#include "table_resample.h"
+#include "tables/table_file_reader.h"
+#include "tables/table_resample.h"
 #include "test_files.h"
 
 namespace {

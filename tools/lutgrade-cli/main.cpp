@@ -30,7 +30,7 @@
 #include "cube_writer.h"
 #include "lutgrade/Lut3D.h"
 #include "frame_output.h"
-#include "table_source.h"
+#include "tables/table_source.h"
 
 namespace {
 

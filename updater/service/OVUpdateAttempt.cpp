@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "logging/OVLogger.h"
-#include "service/OVUpdateService.h"
 #include "service/OVUpdateServicePrivate.h"
+#include "service/OVUpdateSettings.h"
 #include "service/OVUpdateValues.h"
 
 namespace {
@@ -41,7 +41,8 @@ std::unique_lock<std::recursive_mutex> lockUpdateAttempts() {
     return std::unique_lock<std::recursive_mutex>(shared().mutex);
 }
 
-void runUpdateAttempt(OVUpdateService* service, QString softCode, QString version) {
+void runUpdateAttempt(OVUpdateObserver& observer, const OVUpdateSettings& settings, QString softCode,
+                      QString version) {
     OVLOG_DEBUG() << "【更新服务】checkUpdateAndDownload invoke";
     const int32_t value = versionValue(version);
     SharedPrivate& s = shared();
@@ -49,9 +50,9 @@ void runUpdateAttempt(OVUpdateService* service, QString softCode, QString versio
     if (s.closed) return;
     if (!s.priv) {
         s.priv = std::make_unique<OVUpdateServicePrivate>(
-            " ", " ", softCode.toStdString(), value, version.toStdString(),
-            service->host().toStdString(), localPath(service->storeDir()), tlsSettings(*service),
-            reservedFileNames(*service));
+            observer, " ", " ", softCode.toStdString(), value, version.toStdString(),
+            settings.host().toStdString(), localPath(settings.storeDir()), tlsSettings(settings),
+            reservedFileNames(settings));
     }
     OVUpdateServicePrivate& priv = *s.priv;
     OVLOG_DEBUG() << "【更新服务】checkUpdateAndDownload init, version value="

@@ -40,7 +40,8 @@ OVUpdateService::OVUpdateService()
 
 void OVUpdateService::checkUpdateAndDownload(const QString& softCode, const QString& version) {
     try {
-        std::thread(&runUpdateAttempt, this, softCode, version).detach();
+        std::thread([this, softCode, version] { runUpdateAttempt(*this, *this, softCode, version); })
+            .detach();
     } catch (const std::system_error& error) {
         OVLOG_DEBUG() << "【更新服务】checkUpdateAndDownload no thread:" << error.what();
         setResult(kAttemptNotStarted);
@@ -59,7 +60,7 @@ int32_t OVUpdateService::checkUpdate(unsigned int snMode, const QString& deviceS
     // Its private tears the library singletons down on return; no attempt
     // may be using them meanwhile.
     const auto attempts = lockUpdateAttempts();
-    OVUpdateServicePrivate check("7K_QM_RTc4", deviceSN.toStdString(), packageCode.toStdString(),
+    OVUpdateServicePrivate check(*this, "7K_QM_RTc4", deviceSN.toStdString(), packageCode.toStdString(),
                                  value, version.toStdString(), host.toStdString(),
                                  localPath(storeDir()), tlsSettings(*this));
     OVLOG_DEBUG() << "【更新服务】check update init, request host=" << host;
@@ -113,4 +114,12 @@ QString OVUpdateService::releaseNotes() const {
 void OVUpdateService::setReleaseNotes(const QString& notes) {
     std::lock_guard<std::mutex> lock(mStateMutex);
     mReleaseNotes = notes;
+}
+
+QString OVUpdateService::offeredVersion() const { return remoteVer(); }
+
+void OVUpdateService::downloadProgress(int progress) { emit sigDownloadProgressBack(progress); }
+
+void OVUpdateService::downloadFinished(int code, const QString& fileName) {
+    emit sigDownloadFinishBack(code, fileName);
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "service/OVUpdateObserver.h"
 #include "service/OVUpdateSettings.h"
 
 // A device record of the upgrade signal sigStarUpgrade; nothing in Update
@@ -25,9 +26,10 @@ Q_DECLARE_METATYPE(stDevInfo)
 
 // The bridge between the windows and the backend client: runs update
 // attempts and reports them as signals; also the settings store (update.ini).
+// The attempts' worker reports to it as its observer.
 // One shared instance, created on first use from any thread, alive until the
 // process ends.
-class OVUpdateService : public QObject, public OVUpdateSettings {
+class OVUpdateService : public QObject, public OVUpdateSettings, public OVUpdateObserver {
     Q_OBJECT
 public:
     static OVUpdateService* instance();
@@ -44,14 +46,19 @@ public:
 
     // The last query result or download finish code; -1 before any.
     int32_t result() const;
-    void setResult(int32_t value);
+    void setResult(int32_t value) override;
     // Name of the downloaded package, in storeDir.
     QString fileName() const;
-    void setFileName(const QString& name);
+    void setFileName(const QString& name) override;
     QString remoteVersion() const;
-    void setRemoteVersion(const QString& version);
+    void setRemoteVersion(const QString& version) override;
     QString releaseNotes() const;
-    void setReleaseNotes(const QString& notes);
+    void setReleaseNotes(const QString& notes) override;
+
+    // Reports of the worker; the signals are emitted on the reporting thread.
+    QString offeredVersion() const override;
+    void downloadProgress(int progress) override;
+    void downloadFinished(int code, const QString& fileName) override;
 
 signals:
     void sigDownloadProgressBack(int progress);

@@ -10,7 +10,8 @@
 #include "install/OVUninstallEntry.h"
 #include "logging/OVLogger.h"
 #include "service/OVPackageSigning.h"
-#include "service/OVUpdateService.h"
+#include "service/OVUpdateObserver.h"
+#include "service/OVUpdateSettings.h"
 #include "service/OVUpdateValues.h"
 
 using namespace Orvalen;
@@ -44,12 +45,14 @@ std::vector<std::string> reservedFileNames(const OVUpdateSettings& settings) {
     return names;
 }
 
-OVUpdateServicePrivate::OVUpdateServicePrivate(std::string deviceModel, std::string serialNumber,
+OVUpdateServicePrivate::OVUpdateServicePrivate(OVUpdateObserver& observer,
+                                               std::string deviceModel, std::string serialNumber,
                                                std::string packageCode, int32_t versionValue,
                                                std::string versionText, std::string host,
                                                std::string downloadDirectory, OVTlsSettings tls,
                                                std::vector<std::string> reservedNames)
-    : mDeviceModel(std::move(deviceModel)),
+    : mObserver(observer),
+      mDeviceModel(std::move(deviceModel)),
       mSerialNumber(std::move(serialNumber)),
       mPackageCode(std::move(packageCode)),
       mVersionValue(versionValue),
@@ -122,10 +125,9 @@ void OVUpdateServicePrivate::start() {
     int32_t result = mBackendServer->queryUpgrade(received, mPackageCode, mVersionValue, "");
     if (result == E_ORVALEN_QUERY_HAS_UPGRADE && !offerIsNewer(received))
         result = E_ORVALEN_QUERY_NO_UPGRADE;
-    OVUpdateService* service = OVUpdateService::instance();
-    service->setResult(result);
-    service->setRemoteVersion(QString::fromStdString(received.versionName));
-    service->setReleaseNotes(QString::fromStdString(received.packageDescription));
+    mObserver.setResult(result);
+    mObserver.setRemoteVersion(QString::fromStdString(received.versionName));
+    mObserver.setReleaseNotes(QString::fromStdString(received.packageDescription));
     OVLOG_DEBUG() << "【更新服务】queryUpgrade result back=" << result;
 
     if (result == E_ORVALEN_QUERY_HAS_UPGRADE) {
@@ -148,13 +150,13 @@ void OVUpdateServicePrivate::start() {
     }
     OVLOG_DEBUG() << "【更新服务】queryUpgrade no upgrade or error: "
                   << getQueryResultString(result);
-    emit service->sigDownloadFinishBack(result, QString());
+    mObserver.downloadFinished(result, QString());
 }
 
 bool OVUpdateServicePrivate::offerIsNewer(const OrvalenOtaReceived& received) const {
     const QString installed = QString::fromStdString(mVersionText);
     const QString offered = received.versionName.empty()
-                                ? OVUpdateService::instance()->remoteVer()
+                                ? mObserver.offeredVersion()
                                 : QString::fromStdString(received.versionName);
     const std::optional<int> order = compareVersions(offered, installed);
     if (!order || *order > 0) return true;
@@ -168,7 +170,7 @@ int32_t OVUpdateServicePrivate::queryUpgrade(QString& remoteVersion) {
     if (!mBackendServer) return E_ORVALEN_QUERY_NOT_INIT;
     OrvalenOtaReceived received;
     const int32_t result = mBackendServer->queryUpgrade(received, mPackageCode, mVersionValue, "");
-    OVUpdateService::instance()->setReleaseNotes(QString::fromStdString(received.packageDescription));
+    mObserver.setReleaseNotes(QString::fromStdString(received.packageDescription));
     OVLOG_DEBUG() << "【更新服务】queryUpgrade result back=" << result
                   << ",remote version=" << received.versionName.c_str();
     remoteVersion = QString::fromStdString(received.versionName);
@@ -177,7 +179,7 @@ int32_t OVUpdateServicePrivate::queryUpgrade(QString& remoteVersion) {
 
 void OVUpdateServicePrivate::onDownloading(double percent, const std::string&) {
     OVLOG_DEBUG() << "【后台更新服务】onDownloading back=" << percent;
-    emit OVUpdateService::instance()->sigDownloadProgressBack(wholePercent(percent));
+    mObserver.downloadProgress(wholePercent(percent));
 }
 
 void OVUpdateServicePrivate::onDownloadSpeed(double bytesPerSecond, const std::string& fileName) {
@@ -196,10 +198,9 @@ void OVUpdateServicePrivate::onDownloadFinish(int32_t code, const std::string& d
     OVLOG_DEBUG() << "【后台更新服务】onDownloadFinish back=" << code
                   << ", filename=" << fileName.c_str();
     const QString name = QFile::decodeName(QByteArray::fromStdString(fileName));
-    OVUpdateService* service = OVUpdateService::instance();
-    service->setResult(code);
-    service->setFileName(name);
-    emit service->sigDownloadFinishBack(code, name);
+    mObserver.setResult(code);
+    mObserver.setFileName(name);
+    mObserver.downloadFinished(code, name);
 }
 
 void OVUpdateServicePrivate::printLog(int, const char* format, ...) {

@@ -9,6 +9,7 @@
 #include "OrvalenBackendServer/OrvalenBackendServer.h"
 #include "OrvalenBackendServer/OrvalenDownloadManager.h"
 
+class OVUpdateObserver;
 class OVUpdateSettings;
 
 // How the backend's and the downloads' certificates are checked: verified
@@ -29,16 +30,17 @@ std::string localPath(const QString& path);
 std::vector<std::string> reservedFileNames(const OVUpdateSettings& settings);
 
 // The worker behind OVUpdateService: initialises the backend client, checks
-// for an upgrade, queues the download and turns the download callbacks into
-// the service's signals. As the library's log sink it forwards every message
+// for an upgrade, queues the download and reports the check and the download
+// callbacks to its observer. As the library's log sink it forwards every message
 // into the updater log. Destroying it tears the library singletons down,
 // which waits for (and ends) a download in progress.
 class OVUpdateServicePrivate : public Orvalen::IOrvalenDownloadCallback,
                                public Orvalen::IOrvalenDebugLog {
 public:
-    OVUpdateServicePrivate(std::string deviceModel, std::string serialNumber,
-                           std::string packageCode, int32_t versionValue, std::string versionText,
-                           std::string host, std::string downloadDirectory, OVTlsSettings tls,
+    OVUpdateServicePrivate(OVUpdateObserver& observer, std::string deviceModel,
+                           std::string serialNumber, std::string packageCode,
+                           int32_t versionValue, std::string versionText, std::string host,
+                           std::string downloadDirectory, OVTlsSettings tls,
                            std::vector<std::string> reservedNames = {});
     ~OVUpdateServicePrivate() override;
     OVUpdateServicePrivate(const OVUpdateServicePrivate&) = delete;
@@ -69,6 +71,7 @@ private:
     // numbers. A refusal is logged.
     bool offerIsNewer(const Orvalen::OrvalenOtaReceived& received) const;
 
+    OVUpdateObserver& mObserver;
     Orvalen::OrvalenBackendServer* mBackendServer = nullptr;
     Orvalen::OrvalenDownloadManager* mDownloadManager = nullptr;
     std::string mDeviceModel;

@@ -1,0 +1,253 @@
+#include "keyers/v2/ver2_cm.h"
+
+#include <cmath>
+
+#include "gpu_runtime/frame_pass.h"
+#include "gpu_runtime/gpu_print.h"
+#include "keyers/working_plane.h"
+
+extern const gpurt::EmbeddedProgram ver2_cm_program;
+
+namespace {
+
+using cmatte::Element;
+using gpurt::FrameLayout;
+
+const char kCk0[] = "Error @clCreateKernel0:%d\n";
+const char kCk1[] = "Error @clCreateKernel1:%d\n";
+const char kCk4[] = "Error @clCreateKernel4:%d\n";
+const char kCk28[] = "Error @clCreateKernel28:%d\n";
+const char kCk29[] = "Error @clCreateKernel29:%d\n";
+
+const gpurt::ContextVariant kVariant{
+    {"Intel(R) OpenCL HD Graphics", "Intel(R) OpenCL Graphics"},
+    gpurt::QueueApi::kLegacy,
+    1,
+    "Error @clBuildProgram-cl-2.1:%d\n",
+    {{"nv12_GM_cal_LabA_w2h2", kCk0},
+     {"nv12_GM_cal_LabA", kCk1},
+     {"nv12_GM_cal_LabB", kCk1},
+     {"yuy2_GM_cal_LabA_w2h2", kCk0},
+     {"yuy2_GM_cal_LabA", kCk1},
+     {"yuy2_GM_cal_LabB", kCk1},
+     {"i420_GM_cal_LabA", kCk1},
+     {"i420_GM_cal_LabB", kCk1},
+     {"nv12_GM_blendForeAndBack", "Error @clCreateKernel2:%d\n"},
+     {"yuy2_GM_blendForeAndBack", "Error @clCreateKernel2:%d\n"},
+     {"i420_GM_blendForeAndBack", "Error @clCreateKernel2:%d\n"},
+     {"nv12_GM_stat_HistQ_LabA_color", kCk4},
+     {"nv12_GM_accm_HistQ_LabA_color", kCk4},
+     {"nv12_GM_downSampleW4H4_LabA_color", kCk4},
+     {"nv12_GM_downSampleW2H2_LabA_color", "Error @clCreateKernel5:%d\n"},
+     {"nv12_GM_upSampleW2H2_LabA_color", "Error @clCreateKernel6:%d\n"},
+     {"nv12_GM_upSampleW4H4_SpeedUp_LabA_color", "Error @clCreateKernel66:%d\n"},
+     {"nv12_GM_upSampleW4H4_LabA_color", "Error @clCreateKernel7:%d\n"},
+     {"nv12_GM_thres_segment_LabA", "Error @clCreateKernel8:%d\n"},
+     {"nv12_GM_single_div", "Error @clCreateKernel10:%d\n"},
+     {"nv12_GM_single_sub", "Error @clCreateKernel11:%d\n"},
+     {"nv12_GM_single_add", "Error @clCreateKernel12:%d\n"},
+     {"nv12_GM_single_mul", "Error @clCreateKernel13:%d\n"},
+     {"nv12_GM_single_mul2", "Error @clCreateKernel14:%d\n"},
+     {"nv12_GM_single_mul_add", "Error @clCreateKernel15:%d\n"},
+     {"nv12_GM_single_mul_sub", "Error @clCreateKernel16:%d\n"},
+     {"nv12_GM_yuv2rgb", "Error @clCreateKernel25:%d\n"},
+     {"yuy2_GM_yuv2rgb", "Error @clCreateKernel251:%d\n"},
+     {"nv12_GM_mean_stat_w4_h4", "Error @clCreateKernel26:%d\n"},
+     {"nv12_GM_mean_stat_w2_h2", "Error @clCreateKernel27:%d\n"},
+     {"nv12_GM_alpha_gaussBlur", kCk28},
+     {"nv12_GM_alpha_erosion3x3", kCk28},
+     {"copy_image_to_buffer", kCk29},
+     {"nv12_GM_buffer_meanBlur", kCk29},
+     {"nv12_GM_buffer_meanBlur_sepX", kCk29},
+     {"nv12_GM_buffer_meanBlur_sepY", kCk29},
+     {"nv12_GM_alpha_meanBlur_R4X", "Error @clCreateKernel34:%d\n"},
+     {"nv12_GM_alpha_meanBlur_R4Y", "Error @clCreateKernel35:%d\n"},
+     {"nv12_GM_alpha_meanBlur_R8X", "Error @clCreateKernel36:%d\n"},
+     {"nv12_GM_alpha_meanBlur_R8Y", "Error @clCreateKernel37:%d\n"},
+     {"copy_buffer_to_image", kCk29}},
+    64,
+    ver2_cm_program,
+};
+
+const gpurt::FrameMessages& kFrameMessages = gpurt::standard_frame_messages();
+
+const char kReadFailed[] = "Error @clEnqueueReadImage:%d\n";
+
+cl_mem create_table_image(cl_context context) {
+  const cl_image_format format{CL_R, CL_FLOAT};
+  cl_image_desc desc{};
+  desc.image_type = CL_MEM_OBJECT_IMAGE2D;
+  desc.image_width = ver2_cm::kTableSize;
+  desc.image_height = 1;
+  cl_int status = CL_INVALID_CONTEXT;
+  cl_mem image = context ? clCreateImage(context, CL_MEM_READ_ONLY, &format, &desc, nullptr, &status) : nullptr;
+  if (status != CL_SUCCESS) {
+    gpurt::gpu_print("Error @clCreateImage(1D):%d\n", status);
+    return nullptr;
+  }
+  return image;
+}
+
+}  // namespace
+
+ver2_cm::ver2_cm(int gpuPriority) : dc_(kVariant, gpuPriority) {}
+
+int ver2_cm::initOpenCL() {
+  coffThres_ = 1.0f;
+  frameW_ = frameH_ = 0;
+  history_.resetThresholdHistory();
+  const int status = dc_.initOpenCL();
+  if (status == -1) return status;
+
+  // The sRGB decoding curve and the L*a*b* companding function at i / 512.
+  for (int i = 0; i < kTableSize; ++i) {
+    const float x = static_cast<float>(i) * 0.001953125f;
+    linearisation_[i] = x <= 0.04045f ? x * 0.07739938f : std::pow((x + 0.055f) * 0.94786733f, 2.4f);
+    lab_[i] = x > 0.008856f ? std::pow(x, 0.33333334f) : 7.787f * x + 0.13793103f;
+  }
+  linImage_.reset(create_table_image(dc_.context));
+  if (linImage_) labImage_.reset(create_table_image(dc_.context));
+  if (!labImage_) {
+    dc_.ready = 0;
+    return -1;
+  }
+  cl_int upload = CL_SUCCESS;
+  for (auto [image, table] : {std::pair{linImage_.get(), linearisation_}, std::pair{labImage_.get(), lab_}}) {
+    const std::size_t origin[3] = {0, 0, 0}, region[3] = {kTableSize, 1, 1};
+    upload = queue() ? clEnqueueWriteImage(queue(), image, CL_TRUE, origin, region, 0, 0, table, 0, nullptr, nullptr)
+                     : CL_INVALID_COMMAND_QUEUE;
+    if (upload != CL_SUCCESS) gpurt::gpu_print("Error @clEnqueueWriteImage(1Y):%d\n", upload);
+  }
+  const int final = status + upload;
+  dc_.ready = final == 0 ? 1 : 0;
+  return final;
+}
+
+void ver2_cm::create_quarter_planes(const cmatte::Ver2Geometry& g) {
+  for (gpurt::MemObject& plane : quarter_) {
+    plane.reset(cmatte::create_working_plane(dc_.context, queue(), g.qw, g.qh, Element::kFloat));
+    if (!plane) return;
+  }
+  Ga_.reset(cmatte::create_working_plane(dc_.context, queue(), g.fullW, g.fullH, Element::kFloat));
+  if (Ga_) Gb_.reset(cmatte::create_working_plane(dc_.context, queue(), g.fullW, g.fullH, Element::kFloat));
+}
+
+void ver2_cm::create_working_set(WorkingSet& work, int w, int h) {
+  const struct {
+    gpurt::MemObject* plane;
+    int w, h;
+    Element element;
+  } planes[] = {{&work.Af, w, h, Element::kFloat},
+                {&work.K, w, h, Element::kByte},
+                {&work.A8, w, h, Element::kByte},
+                {&work.S, w, h, Element::kByte},
+                {&work.M, w, h, Element::kByte},
+                {&work.half, (w + 1) / 2, (h + 1) / 2, Element::kByte},
+                {&work.quarter, (w + 3) / 4, (h + 3) / 4, Element::kByte}};
+  for (const auto& p : planes) {
+    p.plane->reset(cmatte::create_working_plane(dc_.context, queue(), p.w, p.h, p.element));
+    if (!*p.plane) return;
+  }
+}
+
+void ver2_cm::prepare_frame(FrameLayout layout, int w, int h) {
+  if (w != frameW_ || h != frameH_) {
+    const bool resized = frameW_ != 0 || frameH_ != 0;
+    frameW_ = w;
+    frameH_ = h;
+    Gb_.reset();
+    Ga_.reset();
+    for (int i = cmatte::kQuarterPlanes - 1; i >= 0; --i) quarter_[i].reset();
+    geometry_ = cmatte::ver2_geometry(w, h);
+    create_quarter_planes(geometry_);
+    if (resized) history_.resetThresholdHistory();
+  }
+  LayoutSet& set = layouts_[static_cast<int>(layout)];
+  const int made = set.frames.ensure(dc_, layout, w, h, kFrameMessages, gpurt::FrameAccess::kKernelBuffers);
+  if (made == gpurt::FrameSet<3>::kUnchanged) return;
+  set.work = WorkingSet{};
+  if (made == 3) create_working_set(set.work, w, h);
+}
+
+int ver2_cm::keyHistogramThreshold(gpurt::Launcher& launcher, WorkingSet& work, int w, int h) {
+  const cmatte::HistogramTier tier = cmatte::histogram_tier(w, h);
+  for (auto [buffer, words] : {std::pair{&work.histRows, 256 * tier.rows}, std::pair{&work.histTotal, 256}}) {
+    if (*buffer) continue;
+    cl_int created = CL_INVALID_CONTEXT;
+    cl_mem made = nullptr;
+    if (dc_.context) made = clCreateBuffer(dc_.context, CL_MEM_READ_WRITE, sizeof(cl_uint) * words, nullptr, &created);
+    if (created != CL_SUCCESS) {
+      gpurt::gpu_print("Error @clCreateBuffer(histQ):%d\n", created);
+      made = nullptr;
+    }
+    buffer->reset(made);
+  }
+  gpurt::StepStatuses statuses;
+  statuses.record(gpurt::run_passes(
+      launcher, cmatte::histogram_passes(tier, work.K, work.half, work.quarter, work.histRows, work.histTotal)));
+  cl_int read = CL_INVALID_MEM_OBJECT;
+  if (work.histTotal && queue())
+    read = clEnqueueReadBuffer(queue(), work.histTotal, CL_TRUE, 0, sizeof(cl_uint) * 256, histogram_.data(), 0,
+                               nullptr, nullptr);
+  statuses.record(read);
+  if (statuses.combined() != CL_SUCCESS) {
+    gpurt::gpu_print(kReadFailed, statuses.combined());
+    return 0;
+  }
+  return cmatte::otsu_threshold(histogram_.data(), tier.count);
+}
+
+void ver2_cm::run(FrameLayout layout, int w, int h, const std::uint8_t* const cam[], const std::uint8_t* const bg[],
+                  std::uint8_t* const out[]) {
+  if (!dc_.ready) return;
+  const int planes = gpurt::plane_count(layout);
+  if (!gpurt::check_frames(cmatte::ver2_exec_name(layout), layout, w, h, {cam, bg, out})) return;
+  prepare_frame(layout, w, h);
+  LayoutSet& set = layouts_[static_cast<int>(layout)];
+  const gpurt::FrameImages &camImages = set.frames[0], &bgImages = set.frames[1], &outImages = set.frames[2];
+  WorkingSet& work = set.work;
+  const cmatte::KeyPlanes keyPlanes{work.K, work.S, work.M, work.A8, work.Af};
+  cmatte::GuidePlanes guide{{}, Ga_, Gb_};
+  for (int i = 0; i < cmatte::kQuarterPlanes; ++i) guide.quarter[i] = quarter_[i];
+
+  camImages.upload(queue(), cam, kFrameMessages);
+  bgImages.upload(queue(), bg, kFrameMessages);
+  gpurt::QueueLauncher launcher(dc_, queue());
+  launcher.run(cmatte::key_pass(camImages, linImage_, labImage_, keyColor_, keyPlanes, geometry_));
+  const int t0 = keyHistogramThreshold(launcher, work, w, h);
+  lastThreshold_ = history_.stabiliseThreshold(t0, coffThres_, keyColor_);
+  gpurt::run_passes(launcher, cmatte::matte_passes(keyPlanes, guide, geometry_, w, h, lastThreshold_));
+  launcher.run(cmatte::blend_pass(camImages, bgImages, outImages, keyPlanes, keyColor_, geometry_));
+
+  // I420 reports the reads so far after its chroma reads.
+  gpurt::StepStatuses reads;
+  for (int i = 0; i < planes; ++i) {
+    reads.record(outImages.read_plane(queue(), i, out[i]));
+    if (layout == FrameLayout::kI420 && i > 0 && reads.combined() != CL_SUCCESS)
+      gpurt::gpu_print(kReadFailed, reads.combined());
+  }
+}
+
+void ver2_cm::runNV12(int w, int h, const unsigned char* camY, const unsigned char* camUV, const unsigned char* bgY,
+                      const unsigned char* bgUV, unsigned char* outY, unsigned char* outUV) {
+  const std::uint8_t* const cam[] = {camY, camUV};
+  const std::uint8_t* const bg[] = {bgY, bgUV};
+  std::uint8_t* const out[] = {outY, outUV};
+  run(FrameLayout::kNv12, w, h, cam, bg, out);
+}
+
+void ver2_cm::runYUY2(int w, int h, const unsigned char* cam, const unsigned char* bg, unsigned char* out) {
+  const std::uint8_t* const camPlanes[] = {cam};
+  const std::uint8_t* const bgPlanes[] = {bg};
+  std::uint8_t* const outPlanes[] = {out};
+  run(FrameLayout::kYuy2, w, h, camPlanes, bgPlanes, outPlanes);
+}
+
+void ver2_cm::runI420(int w, int h, const unsigned char* camY, const unsigned char* camU, const unsigned char* camV,
+                      const unsigned char* bgY, const unsigned char* bgU, const unsigned char* bgV, unsigned char* outY,
+                      unsigned char* outU, unsigned char* outV) {
+  const std::uint8_t* const cam[] = {camY, camU, camV};
+  const std::uint8_t* const bg[] = {bgY, bgU, bgV};
+  std::uint8_t* const out[] = {outY, outU, outV};
+  run(FrameLayout::kI420, w, h, cam, bg, out);
+}
