@@ -31,7 +31,7 @@ std::string describe_platform(cl_platform_id platform) {
 }  // namespace
 
 DeviceContext::DeviceContext(const ContextVariant& variant, int priority)
-    : gpuPriority(priority), localSizes(variant.localSizeCap), variant_(variant) {}
+    : gpuPriority(priority), localSizes(variant.localSizeCap), mVariant(variant) {}
 
 int DeviceContext::initOpenCL() {
   ready = 0;
@@ -47,7 +47,7 @@ int DeviceContext::initOpenCL() {
 
   std::vector<std::string> names;
   for (cl_platform_id platform : platforms) names.push_back(describe_platform(platform));
-  const PlatformChoice choice = choose_platform(names, gpuPriority, variant_.intelPlatformNames);
+  const PlatformChoice choice = choose_platform(names, gpuPriority, mVariant.intelPlatformNames);
   if (choice.priorityLine) gpu_print("%s", choice.priorityLine);
   cl_platform_id platform = platforms[choice.index];
 
@@ -76,11 +76,11 @@ int DeviceContext::initOpenCL() {
 }
 
 void DeviceContext::create_queues() {
-  for (int i = 0; i < variant_.queueCount && i < kMaxQueues; ++i) {
+  for (int i = 0; i < mVariant.queueCount && i < kMaxQueues; ++i) {
     cl_int status = CL_INVALID_CONTEXT;
     cl_command_queue queue = nullptr;
     if (context) {
-      queue = variant_.queueApi == QueueApi::kLegacy ? clCreateCommandQueue(context, device, 0, &status)
+      queue = mVariant.queueApi == QueueApi::kLegacy ? clCreateCommandQueue(context, device, 0, &status)
                                                      : create_queue_with_properties(context, device, &status);
     }
     if (status != CL_SUCCESS) {
@@ -97,14 +97,14 @@ Program DeviceContext::build_program() {
   Program program;
   cl_int status = CL_INVALID_CONTEXT;
   if (context) {
-    const std::string text = descramble_program(variant_.program);
+    const std::string text = descramble_program(mVariant.program);
     const char* source = text.c_str();
     program.reset(clCreateProgramWithSource(context, 1, &source, nullptr, &status));
     if (status == CL_SUCCESS) status = clBuildProgram(program, 0, nullptr, nullptr, nullptr, nullptr);
   }
   if (status == CL_SUCCESS) return program;
 
-  gpu_print(variant_.buildFailureMessage, status);
+  gpu_print(mVariant.buildFailureMessage, status);
   std::size_t logSize = 0;
   if (program && device &&
       clGetProgramBuildInfo(program, device, CL_PROGRAM_BUILD_LOG, 0, nullptr, &logSize) == CL_SUCCESS) {
@@ -118,7 +118,7 @@ Program DeviceContext::build_program() {
 cl_int DeviceContext::create_kernels(cl_program program) {
   cl_int status = CL_SUCCESS;
   kernels.clear();
-  for (const KernelEntry& entry : variant_.kernels) {
+  for (const KernelEntry& entry : mVariant.kernels) {
     cl_kernel kernel = clCreateKernel(program, entry.name, &status);
     if (status != CL_SUCCESS) {
       gpu_print(entry.failureMessage, status);

@@ -142,19 +142,19 @@ PlaneTexts plane_texts(FrameLayout layout, int i, const FrameMessages& m) {
 }  // namespace
 
 std::size_t FrameImages::texel_width(int i) const {
-  if (layout_ == FrameLayout::kYuy2) return texels(w_, 2);
-  return layout_ == FrameLayout::kI420 && i > 0 ? chromaTexels_ : texels(w_, 4);
+  if (mLayout == FrameLayout::kYuy2) return texels(mW, 2);
+  return mLayout == FrameLayout::kI420 && i > 0 ? mChromaTexels : texels(mW, 4);
 }
 
-std::size_t FrameImages::rows(int i) const { return texels(h_, i == 0 ? 1 : 2); }
+std::size_t FrameImages::rows(int i) const { return texels(mH, i == 0 ? 1 : 2); }
 
 int FrameImages::create(const DeviceContext& dc, FrameLayout layout, int w, int h, const FrameMessages& m,
                         FrameAccess access) {
   *this = FrameImages{};
-  layout_ = layout;
-  w_ = w;
-  h_ = h;
-  access_ = access;
+  mLayout = layout;
+  mW = w;
+  mH = h;
+  mAccess = access;
   cl_channel_order chroma = CL_RGBA;
   if (layout == FrameLayout::kI420) {
     // Same bytes every way: two chroma samples per RG texel, four per RGBA
@@ -162,27 +162,27 @@ int FrameImages::create(const DeviceContext& dc, FrameLayout layout, int w, int 
     // or one per R texel.
     if (supports_image_format(dc.context, CL_RG, CL_UNORM_INT8)) {
       chroma = CL_RG;
-      chromaTexels_ = texels(w, 4);
+      mChromaTexels = texels(w, 4);
     } else if (access == FrameAccess::kKernelReads && w % 8 == 0) {
       chroma = CL_RGBA;
-      chromaTexels_ = texels(w, 8);
+      mChromaTexels = texels(w, 8);
     } else {
       chroma = CL_R;
-      chromaTexels_ = texels(w, 2);
+      mChromaTexels = texels(w, 2);
     }
   }
   for (int i = 0; i < plane_count(); ++i) {
     const char* failed = plane_texts(layout, i, m).create;
-    planes_[i].reset(create_image_2d(dc.context, i == 0 ? CL_RGBA : chroma, texel_width(i), rows(i), failed));
-    if (!planes_[i]) return -1;
+    mPlanes[i].reset(create_image_2d(dc.context, i == 0 ? CL_RGBA : chroma, texel_width(i), rows(i), failed));
+    if (!mPlanes[i]) return -1;
     if (access != FrameAccess::kKernelBuffers) continue;
     // A plane without its buffer is a plane that failed.
     cl_int status = CL_SUCCESS;
-    buffers_[i].reset(clCreateBuffer(dc.context, CL_MEM_READ_WRITE, plane_bytes(i), nullptr, &status));
+    mBuffers[i].reset(clCreateBuffer(dc.context, CL_MEM_READ_WRITE, plane_bytes(i), nullptr, &status));
     if (status != CL_SUCCESS) {
       gpu_print(failed, status);
-      buffers_[i].reset();
-      planes_[i].reset();
+      mBuffers[i].reset();
+      mPlanes[i].reset();
       return -1;
     }
   }
@@ -190,31 +190,31 @@ int FrameImages::create(const DeviceContext& dc, FrameLayout layout, int w, int 
 }
 
 std::size_t FrameImages::plane_bytes(int i) const {
-  const std::size_t w = static_cast<std::size_t>(w_);
-  if (layout_ == FrameLayout::kYuy2) return 2 * w * rows(i);
-  return (layout_ == FrameLayout::kI420 && i > 0 ? w / 2 : w) * rows(i);
+  const std::size_t w = static_cast<std::size_t>(mW);
+  if (mLayout == FrameLayout::kYuy2) return 2 * w * rows(i);
+  return (mLayout == FrameLayout::kI420 && i > 0 ? w / 2 : w) * rows(i);
 }
 
 cl_int FrameImages::upload_plane(cl_command_queue q, int i, const std::uint8_t* host, const FrameMessages& m) const {
   // OpenCL only reads from the host pointer of an upload.
-  const char* failed = plane_texts(layout_, i, m).write;
+  const char* failed = plane_texts(mLayout, i, m).write;
   cl_int status =
-      transfer(Direction::kUpload, q, planes_[i], texel_width(i), rows(i), const_cast<std::uint8_t*>(host), failed);
-  if (status != CL_SUCCESS || access_ != FrameAccess::kKernelBuffers) return status;
-  status = copy(Direction::kUpload, q, planes_[i], buffers_[i], texel_width(i), rows(i));
+      transfer(Direction::kUpload, q, mPlanes[i], texel_width(i), rows(i), const_cast<std::uint8_t*>(host), failed);
+  if (status != CL_SUCCESS || mAccess != FrameAccess::kKernelBuffers) return status;
+  status = copy(Direction::kUpload, q, mPlanes[i], mBuffers[i], texel_width(i), rows(i));
   if (status != CL_SUCCESS) gpu_print(failed, status);
   return status;
 }
 
 cl_int FrameImages::read_plane(cl_command_queue q, int i, std::uint8_t* host) const {
-  if (access_ == FrameAccess::kKernelBuffers && planes_[i] && q) {
-    const cl_int status = copy(Direction::kDownload, q, planes_[i], buffers_[i], texel_width(i), rows(i));
+  if (mAccess == FrameAccess::kKernelBuffers && mPlanes[i] && q) {
+    const cl_int status = copy(Direction::kDownload, q, mPlanes[i], mBuffers[i], texel_width(i), rows(i));
     if (status != CL_SUCCESS) {
       gpu_print("Error @clEnqueueReadImage:%d\n", status);
       return status;
     }
   }
-  return readImage2D(q, planes_[i], texel_width(i), rows(i), host);
+  return readImage2D(q, mPlanes[i], texel_width(i), rows(i), host);
 }
 
 cl_int FrameImages::upload(cl_command_queue q, const std::uint8_t* const host[], const FrameMessages& m) const {

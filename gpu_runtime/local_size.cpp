@@ -18,9 +18,9 @@ std::uint32_t power_of_two_part(std::size_t g, std::uint32_t cap) {
 void LocalSizeCache::chooseLocalSize(std::size_t gx, std::size_t gy, std::size_t local[2]) {
   const auto key = static_cast<std::int32_t>((static_cast<std::uint32_t>(gx) << 16) |
                                              static_cast<std::uint32_t>(gy));
-  auto found = entries_.find(key);
-  if (found == entries_.end()) {
-    const auto cap = static_cast<std::uint32_t>(cap_);
+  auto found = mEntries.find(key);
+  if (found == mEntries.end()) {
+    const auto cap = static_cast<std::uint32_t>(mCap);
     std::uint32_t lx = std::min(power_of_two_part(gx, cap), cap);
     std::uint32_t ly = std::min(power_of_two_part(gy, cap), cap);
     if (lx * ly > 256) {
@@ -29,7 +29,7 @@ void LocalSizeCache::chooseLocalSize(std::size_t gx, std::size_t gy, std::size_t
       else
         lx = 256 / ly;
     }
-    found = entries_.emplace(key, (lx << 16) | ly).first;
+    found = mEntries.emplace(key, (lx << 16) | ly).first;
   }
   local[0] = found->second >> 16;
   local[1] = found->second & 0xFFFF;

@@ -186,11 +186,11 @@ std::string signStatement(const std::string& secretKeyBase64, const std::string&
     std::vector<unsigned char> secretKey;
     if (statement.empty() || !secretKeyBytes(secretKeyBase64, secretKey)) return std::string();
     unsigned char signature[crypto_sign_BYTES];
-    const int signed_ = crypto_sign_detached(
+    const int mSigned = crypto_sign_detached(
         signature, nullptr, reinterpret_cast<const unsigned char*>(statement.data()),
         statement.size(), secretKey.data());
     sodium_memzero(secretKey.data(), secretKey.size());
-    return signed_ == 0 ? toBase64(signature, sizeof signature) : std::string();
+    return mSigned == 0 ? toBase64(signature, sizeof signature) : std::string();
 }
 
 std::string publicKeyOfSecret(const std::string& secretKeyBase64) {

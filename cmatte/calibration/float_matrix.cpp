@@ -94,15 +94,15 @@ double zero_cutoff(const std::vector<double>& s) {
 }  // namespace
 
 void FloatMatrix::resize(int rows, int cols, const float* fill) {
-  rows_ = std::max(rows, 0);
-  cols_ = std::max(cols, 0);
-  step_ = static_cast<std::int64_t>(cols_) * sizeof(float);
-  data_.resize(static_cast<size_t>(rows_) * cols_, 0.0f);
-  if (fill != nullptr) std::copy(fill, fill + data_.size(), data_.begin());
+  mRows = std::max(rows, 0);
+  mCols = std::max(cols, 0);
+  mStep = static_cast<std::int64_t>(mCols) * sizeof(float);
+  mData.resize(static_cast<size_t>(mRows) * mCols, 0.0f);
+  if (fill != nullptr) std::copy(fill, fill + mData.size(), mData.begin());
 }
 
 bool FloatMatrix::all_finite() const {
-  return std::all_of(data_.begin(), data_.end(), [](float v) { return std::isfinite(v); });
+  return std::all_of(mData.begin(), mData.end(), [](float v) { return std::isfinite(v); });
 }
 
 void copy(const FloatMatrix& a, FloatMatrix& out) { out.resize(a.rows(), a.cols(), a.data()); }

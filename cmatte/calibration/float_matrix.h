@@ -16,29 +16,29 @@ class FloatMatrix {
   // elements are zero. With fill, all rows*cols elements are copied from it.
   void resize(int rows, int cols, const float* fill = nullptr);
 
-  int rows() const { return rows_; }
-  int cols() const { return cols_; }
-  int layout() const { return layout_; }
-  std::int64_t step() const { return step_; }
-  int size() const { return rows_ * cols_; }
+  int rows() const { return mRows; }
+  int cols() const { return mCols; }
+  int layout() const { return mLayout; }
+  std::int64_t step() const { return mStep; }
+  int size() const { return mRows * mCols; }
   bool empty() const { return size() == 0; }
-  bool is_vector() const { return rows_ == 1 || cols_ == 1; }
+  bool is_vector() const { return mRows == 1 || mCols == 1; }
 
-  float* data() { return data_.data(); }
-  const float* data() const { return data_.data(); }
-  float& operator[](int i) { return data_[i]; }
-  float operator[](int i) const { return data_[i]; }
-  float& at(int r, int c) { return data_[r * cols_ + c]; }
-  float at(int r, int c) const { return data_[r * cols_ + c]; }
+  float* data() { return mData.data(); }
+  const float* data() const { return mData.data(); }
+  float& operator[](int i) { return mData[i]; }
+  float operator[](int i) const { return mData[i]; }
+  float& at(int r, int c) { return mData[r * mCols + c]; }
+  float at(int r, int c) const { return mData[r * mCols + c]; }
 
   bool all_finite() const;
 
  private:
-  std::int32_t rows_ = 0;
-  std::int32_t cols_ = 0;
-  std::int32_t layout_ = 1;
-  std::int64_t step_ = 0;  // bytes per row
-  std::vector<float> data_;
+  std::int32_t mRows = 0;
+  std::int32_t mCols = 0;
+  std::int32_t mLayout = 1;
+  std::int64_t mStep = 0;  // bytes per row
+  std::vector<float> mData;
 };
 
 void copy(const FloatMatrix& a, FloatMatrix& out);

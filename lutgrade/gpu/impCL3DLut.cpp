@@ -67,15 +67,15 @@ cl_float4 ycbcr_entry(const unsigned char* rgb) {
 
 }  // namespace
 
-impCL3DLut::impCL3DLut(int gpuPriority) : dc_(kVariant, gpuPriority) {}
+impCL3DLut::impCL3DLut(int gpuPriority) : mDc(kVariant, gpuPriority) {}
 
-int impCL3DLut::initOpenCL() { return dc_.initOpenCL(); }
+int impCL3DLut::initOpenCL() { return mDc.initOpenCL(); }
 
 bool impCL3DLut::table_edge_supported(int n) const {
   if (n < kMinEdge || n > kMaxEdge) return false;
   cl_ulong maxAlloc = 0;
-  if (dc_.device &&
-      clGetDeviceInfo(dc_.device, CL_DEVICE_MAX_MEM_ALLOC_SIZE, sizeof maxAlloc, &maxAlloc, nullptr) == CL_SUCCESS)
+  if (mDc.device &&
+      clGetDeviceInfo(mDc.device, CL_DEVICE_MAX_MEM_ALLOC_SIZE, sizeof maxAlloc, &maxAlloc, nullptr) == CL_SUCCESS)
     return entries(n) * sizeof(cl_float4) <= maxAlloc;
   return true;
 }
@@ -94,26 +94,26 @@ int impCL3DLut::setLutImage(int n, const unsigned char* table) {
   }
 
   bool created = true;
-  if (n != tableEdge_ || !table_) {
-    tableEdge_ = n;
-    table_.reset();
+  if (n != mTableEdge || !mTable) {
+    mTableEdge = n;
+    mTable.reset();
     cl_int status = CL_INVALID_CONTEXT;
     cl_mem buffer = nullptr;
-    if (dc_.context)
-      buffer = clCreateBuffer(dc_.context, CL_MEM_READ_ONLY, entries(n) * sizeof(cl_float4), nullptr, &status);
+    if (mDc.context)
+      buffer = clCreateBuffer(mDc.context, CL_MEM_READ_ONLY, entries(n) * sizeof(cl_float4), nullptr, &status);
     if (status != CL_SUCCESS) {
       gpurt::gpu_print("Error @clCreateImage(1D):%d\n", status);
       buffer = nullptr;
       created = false;
     }
-    table_.reset(buffer);
+    mTable.reset(buffer);
   }
 
   std::vector<cl_float4> values(entries(n));
   for (std::size_t i = 0; i < values.size(); ++i) values[i] = ycbcr_entry(&table[4 * i]);
-  cl_int status = table_ ? CL_INVALID_COMMAND_QUEUE : CL_INVALID_MEM_OBJECT;
-  if (table_ && queue())
-    status = clEnqueueWriteBuffer(queue(), table_, CL_TRUE, 0, values.size() * sizeof(cl_float4), values.data(), 0,
+  cl_int status = mTable ? CL_INVALID_COMMAND_QUEUE : CL_INVALID_MEM_OBJECT;
+  if (mTable && queue())
+    status = clEnqueueWriteBuffer(queue(), mTable, CL_TRUE, 0, values.size() * sizeof(cl_float4), values.data(), 0,
                                   nullptr, nullptr);
   if (status != CL_SUCCESS) gpurt::gpu_print(kTableWriteFailed, status);
   return created ? status : -1;
@@ -144,16 +144,16 @@ gpurt::Pass grade_pass(FrameLayout layout, const gpurt::FrameImages& src, cl_mem
 void impCL3DLut::run(FrameLayout layout, int w, int h, const std::uint8_t* const src[], std::uint8_t* const dst[]) {
   if (!gpurt::check_frames(grade_layout(layout).call, layout, w, h, {src, dst})) return;
 
-  gpurt::FrameSet<2>& frames = frames_[static_cast<int>(layout)];
-  const int made = frames.ensure(dc_, layout, w, h, kFrameMessages, gpurt::FrameAccess::kKernelBuffers);
+  gpurt::FrameSet<2>& frames = mFrames[static_cast<int>(layout)];
+  const int made = frames.ensure(mDc, layout, w, h, kFrameMessages, gpurt::FrameAccess::kKernelBuffers);
   if (made != gpurt::FrameSet<2>::kUnchanged) {
     if (made < 2) gpurt::gpu_print("%s", kFrameCreateFailed[made]);
-    dc_.localSizes.clear();
+    mDc.localSizes.clear();
   }
-  if (!table_) return;
+  if (!mTable) return;
 
   frames[0].upload(queue(), src, kFrameMessages);
-  gpurt::QueueLauncher(dc_, queue()).run(lutgrade::grade_pass(layout, frames[0], table_, tableEdge_, frames[1], w, h));
+  gpurt::QueueLauncher(mDc, queue()).run(lutgrade::grade_pass(layout, frames[0], mTable, mTableEdge, frames[1], w, h));
   frames[1].read_back(queue(), dst);
 }
 

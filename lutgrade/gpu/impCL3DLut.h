@@ -30,22 +30,22 @@ class impCL3DLut : public base_lut {
   // Whether a table of edge n is accepted (range and device memory).
   bool table_edge_supported(int n) const;
 
-  const gpurt::DeviceContext& device_context() const { return dc_; }
-  int table_edge() const { return tableEdge_; }
-  cl_mem table() const { return table_; }
+  const gpurt::DeviceContext& device_context() const { return mDc; }
+  int table_edge() const { return mTableEdge; }
+  cl_mem table() const { return mTable; }
   // Source and destination frames of a layout.
-  const gpurt::FrameSet<2>& frames(gpurt::FrameLayout layout) const { return frames_[static_cast<int>(layout)]; }
+  const gpurt::FrameSet<2>& frames(gpurt::FrameLayout layout) const { return mFrames[static_cast<int>(layout)]; }
 
  private:
   // Every layout's frame: size check, images, upload, grading, read-back.
   void run(gpurt::FrameLayout layout, int w, int h, const std::uint8_t* const src[], std::uint8_t* const dst[]);
-  cl_command_queue queue() const { return dc_.queues[0]; }
+  cl_command_queue queue() const { return mDc.queues[0]; }
 
-  gpurt::DeviceContext dc_;
-  int tableEdge_ = 0;
-  gpurt::MemObject table_;
+  gpurt::DeviceContext mDc;
+  int mTableEdge = 0;
+  gpurt::MemObject mTable;
   // Source and destination frames per layout, each with its own frame size.
-  std::array<gpurt::FrameSet<2>, 3> frames_;
+  std::array<gpurt::FrameSet<2>, 3> mFrames;
 };
 
 namespace lutgrade {

@@ -61,10 +61,10 @@ void normalise_entry(Chi3dlutRgbcmyInfo& e) {
 }
 
 OrvalenQcom3DLUT::OrvalenQcom3DLUT()
-    : hue_(kSectors * kBins),
-      saturation_(kSectors * kBins),
-      value_(kSectors * kBins * kBins),
-      table_(kEdge * kEdge * kEdge * 4, 0) {
+    : mHue(kSectors * kBins),
+      mSaturation(kSectors * kBins),
+      mValue(kSectors * kBins * kBins),
+      mTable(kEdge * kEdge * kEdge * 4, 0) {
   reset_table();
 }
 
@@ -73,7 +73,7 @@ OrvalenQcom3DLUT::~OrvalenQcom3DLUT() = default;
 const std::vector<std::uint8_t>& OrvalenQcom3DLUT::build(Chi3dlutRgbcmyInfo* entries, unsigned count) {
   reset_table();
   for (unsigned i = 0; entries && i < count; ++i) apply_entry(entries[i]);
-  return table_;
+  return mTable;
 }
 
 void OrvalenQcom3DLUT::reset_table() {
@@ -83,9 +83,9 @@ void OrvalenQcom3DLUT::reset_table() {
   for (int z = 0; z < kEdge; ++z)
     for (int y = 0; y < kEdge; ++y)
       for (int x = 0; x < kEdge; ++x, o += 4) {
-        table_[o] = axis[x];
-        table_[o + 1] = axis[y];
-        table_[o + 2] = axis[z];
+        mTable[o] = axis[x];
+        mTable[o + 1] = axis[y];
+        mTable[o + 2] = axis[z];
       }
 }
 
@@ -107,14 +107,14 @@ void OrvalenQcom3DLUT::apply_entry(Chi3dlutRgbcmyInfo& entry) {
 }
 
 void OrvalenQcom3DLUT::zero_grids() {
-  std::fill(hue_.begin(), hue_.end(), 0.0f);
-  std::fill(saturation_.begin(), saturation_.end(), 0.0f);
-  std::fill(value_.begin(), value_.end(), 0.0f);
+  std::fill(mHue.begin(), mHue.end(), 0.0f);
+  std::fill(mSaturation.begin(), mSaturation.end(), 0.0f);
+  std::fill(mValue.begin(), mValue.end(), 0.0f);
 }
 
 void OrvalenQcom3DLUT::fill(const Chi3dlutRgbcmyInfo& entry, Kind kind, int mode) {
-  kind_ = kind;
-  mode_ = mode;
+  mKind = kind;
+  mMode = mode;
   set_parameters(entry);
   hue_walk();
 }
@@ -122,12 +122,12 @@ void OrvalenQcom3DLUT::fill(const Chi3dlutRgbcmyInfo& entry, Kind kind, int mode
 void OrvalenQcom3DLUT::set_parameters(const Chi3dlutRgbcmyInfo& e) {
   const float h1 = e.hue, s1 = e.saturation, v1 = e.value;
   const float h2 = e.targetHue, s2 = e.targetSaturation, v2 = e.targetValue;
-  const bool relative = is_relative(mode_);
+  const bool relative = is_relative(mMode);
 
   // The bands the walks cover: the entry's own saturations for an absolute
   // hue move, else wide fixed bands in the direction of the change.
   float vHi, vLo, sHi, sLo;
-  if (kind_ != kValue && !relative) {
+  if (mKind != kValue && !relative) {
     vHi = vLo = v1;
     sHi = s2;
     sLo = s1;
@@ -138,32 +138,32 @@ void OrvalenQcom3DLUT::set_parameters(const Chi3dlutRgbcmyInfo& e) {
     sLo = s1 > s2 ? 1.0f : 0.2f;
   }
 
-  p_.deltaV = vHi - vLo;
-  p_.vBin = trunc_int(vLo / kBinWidth + 0.55f);
-  p_.vSpan = bin_span(p_.deltaV, p_.vBin);
-  lutgrade::spread_curve(std::abs(p_.vSpan), p_.curveV);
+  mP.deltaV = vHi - vLo;
+  mP.vBin = trunc_int(vLo / kBinWidth + 0.55f);
+  mP.vSpan = bin_span(mP.deltaV, mP.vBin);
+  lutgrade::spread_curve(std::abs(mP.vSpan), mP.curveV);
 
-  p_.deltaS = sHi - sLo;
+  mP.deltaS = sHi - sLo;
   float dh = h2 - h1;
   if (dh < -200.0f) dh += 360.0f;
   if (dh > 180.0f) dh -= 360.0f;
-  p_.deltaH = dh;
-  p_.sBin = std::max(trunc_int(sLo / kBinWidth + 0.55f), 0);
+  mP.deltaH = dh;
+  mP.sBin = std::max(trunc_int(sLo / kBinWidth + 0.55f), 0);
   int b = trunc_int(h1 / kSectorWidth);
   if (trunc_int(h1 - kSectorWidth * static_cast<float>(b)) > 3) ++b;
-  p_.startSector = std::min(b, kLastSector);
-  p_.sSpan = bin_span(p_.deltaS, p_.sBin);
-  p_.hSpan = dh >= 0.0f ? trunc_int(dh / kSectorWidth + 0.4f) : trunc_int(dh / kSectorWidth - 0.4f);
-  lutgrade::spread_curve(std::abs(p_.sSpan), p_.curveS);
-  std::copy(std::begin(p_.curveS), std::end(p_.curveS), p_.curveS2);
-  lutgrade::spread_curve(std::abs(p_.hSpan), p_.curveH);
+  mP.startSector = std::min(b, kLastSector);
+  mP.sSpan = bin_span(mP.deltaS, mP.sBin);
+  mP.hSpan = dh >= 0.0f ? trunc_int(dh / kSectorWidth + 0.4f) : trunc_int(dh / kSectorWidth - 0.4f);
+  lutgrade::spread_curve(std::abs(mP.sSpan), mP.curveS);
+  std::copy(std::begin(mP.curveS), std::end(mP.curveS), mP.curveS2);
+  lutgrade::spread_curve(std::abs(mP.hSpan), mP.curveH);
 
   if (relative) {
-    p_.valueLimit = std::clamp(v2 - v1, -0.15f, 0.15f);
-    p_.saturationLimit = s2 - s1;
-    p_.hueLimit = e.hueShift;
-    p_.deltaS = s2 - s1;
-    p_.deltaH = kind_ == kValue || kind_ == kRelativeSaturation ? 0.0f : e.hueShift;
+    mP.valueLimit = std::clamp(v2 - v1, -0.15f, 0.15f);
+    mP.saturationLimit = s2 - s1;
+    mP.hueLimit = e.hueShift;
+    mP.deltaS = s2 - s1;
+    mP.deltaH = mKind == kValue || mKind == kRelativeSaturation ? 0.0f : e.hueShift;
   } else {
     // Room to darken is measured down to a black level of 0.06; at or below
     // it there is none, and the asked-for change is used as it is.
@@ -172,102 +172,102 @@ void OrvalenQcom3DLUT::set_parameters(const Chi3dlutRgbcmyInfo& e) {
       limit = double{v1} - 0.06 > 0.0 ? (double{v2} - v1) / (double{v1} - 0.06) * 0.15 : double{v2} - v1;
     else if (v2 > v1)
       limit = (double{v2} - v1) / (1.0 - v1) * 0.15;
-    p_.valueLimit = static_cast<float>(limit);
-    p_.saturationLimit = p_.deltaS < 0.0f ? -0.1f : 0.1f;
-    p_.hueLimit = p_.deltaH < 0.0f ? -15.0f : 15.0f;
-    p_.deltaV = p_.valueLimit;
+    mP.valueLimit = static_cast<float>(limit);
+    mP.saturationLimit = mP.deltaS < 0.0f ? -0.1f : 0.1f;
+    mP.hueLimit = mP.deltaH < 0.0f ? -15.0f : 15.0f;
+    mP.deltaV = mP.valueLimit;
   }
 }
 
 void OrvalenQcom3DLUT::hue_walk() {
-  const bool shiftsSaturation = kind_ != kValue;
-  const bool shiftsHue = kind_ == kHueSaturation || kind_ == kRelativeHue;
-  const bool shiftsValue = kind_ == kValue || kind_ == kRelativeHue;
-  const int b = p_.startSector;
+  const bool shiftsSaturation = mKind != kValue;
+  const bool shiftsHue = mKind == kHueSaturation || mKind == kRelativeHue;
+  const bool shiftsValue = mKind == kValue || mKind == kRelativeHue;
+  const int b = mP.startSector;
 
   // A falling hue walks down from one sector above the start, a rising one
   // up from one sector below.
-  float c = p_.deltaH;
+  float c = mP.deltaH;
   int steps, first, direction;
   if (c < 0.0f) {
     c += 1.0f;
-    p_.deltaH = c;
-    steps = p_.hSpan < -45 ? kSectors : 3 - p_.hSpan;
+    mP.deltaH = c;
+    steps = mP.hSpan < -45 ? kSectors : 3 - mP.hSpan;
     first = b + 1;
     direction = -1;
   } else {
-    steps = p_.hSpan > 45 ? kSectors : p_.hSpan + 3;
+    steps = mP.hSpan > 45 ? kSectors : mP.hSpan + 3;
     first = b - 1;
     direction = 1;
   }
 
   for (int i = 0; i < steps; ++i) {
     const int k = wrap_sector(first + direction * i);
-    if (shiftsSaturation) saturation_at(k, p_.sBin) = p_.deltaS * p_.curveH[i];
-    if (shiftsHue) hue_at(k, p_.sBin) = is_relative(mode_) ? c : c * p_.curveH[i];
+    if (shiftsSaturation) saturation_at(k, mP.sBin) = mP.deltaS * mP.curveH[i];
+    if (shiftsHue) hue_at(k, mP.sBin) = is_relative(mMode) ? c : c * mP.curveH[i];
     // A large absolute move leaves the sectors next to the start alone.
-    if (!is_relative(mode_) && kind_ == kHueSaturation && c >= 0.0f) {
-      if (c >= 8.0f) hue_at(wrap_sector(b + 1), p_.sBin) = saturation_at(wrap_sector(b + 1), p_.sBin) = 0.0f;
-      if (c >= 23.0f) hue_at(wrap_sector(b), p_.sBin) = saturation_at(wrap_sector(b), p_.sBin) = 0.0f;
+    if (!is_relative(mMode) && mKind == kHueSaturation && c >= 0.0f) {
+      if (c >= 8.0f) hue_at(wrap_sector(b + 1), mP.sBin) = saturation_at(wrap_sector(b + 1), mP.sBin) = 0.0f;
+      if (c >= 23.0f) hue_at(wrap_sector(b), mP.sBin) = saturation_at(wrap_sector(b), mP.sBin) = 0.0f;
     }
-    p_.sector = k;
-    if (shiftsValue) value_at(k, p_.sBin, p_.vBin) = p_.deltaV;
+    mP.sector = k;
+    if (shiftsValue) value_at(k, mP.sBin, mP.vBin) = mP.deltaV;
     saturation_walk(k);
   }
 }
 
 void OrvalenQcom3DLUT::saturation_walk(int k) {
-  const float sc = saturation_at(k, p_.sBin);
-  const float hc = hue_at(k, p_.sBin);
-  const int offset = p_.sBin == 0 ? 1 : 0;
-  const bool shiftsSaturation = kind_ != kValue;
-  const bool shiftsValue = kind_ == kValue || kind_ == kRelativeHue;
-  const bool falling = p_.sSpan < 0;
+  const float sc = saturation_at(k, mP.sBin);
+  const float hc = hue_at(k, mP.sBin);
+  const int offset = mP.sBin == 0 ? 1 : 0;
+  const bool shiftsSaturation = mKind != kValue;
+  const bool shiftsValue = mKind == kValue || mKind == kRelativeHue;
+  const bool falling = mP.sSpan < 0;
 
   auto visit = [&](int j, int i) {
     if (shiftsSaturation) shift_saturation_cell(k, j, i + offset, sc, hc, falling);
     if (shiftsValue && j >= 4) {
-      const float sign = p_.deltaV < 0.0f ? -1.0f : 1.0f;
-      const float limit = j == 4 || j == 5 ? 0.03f * sign : p_.valueLimit;
-      if (falling) value_at(k, j, p_.vBin) = p_.deltaV;
+      const float sign = mP.deltaV < 0.0f ? -1.0f : 1.0f;
+      const float limit = j == 4 || j == 5 ? 0.03f * sign : mP.valueLimit;
+      if (falling) value_at(k, j, mP.vBin) = mP.deltaV;
       value_walk(k, j, limit);
     }
   };
   if (falling) {
-    for (int i = 0, j = p_.sBin + 1; i < -p_.sSpan + 3 && j >= 1 && j <= kLastBin; ++i, --j) visit(j, i);
+    for (int i = 0, j = mP.sBin + 1; i < -mP.sSpan + 3 && j >= 1 && j <= kLastBin; ++i, --j) visit(j, i);
   } else {
-    const int base = std::max(p_.sBin, 1);
-    for (int j = std::max(p_.sBin - 1, 1), i = j - base + 1; i < p_.sSpan + 3 && j <= kLastBin; ++j, ++i) visit(j, i);
+    const int base = std::max(mP.sBin, 1);
+    for (int j = std::max(mP.sBin - 1, 1), i = j - base + 1; i < mP.sSpan + 3 && j <= kLastBin; ++j, ++i) visit(j, i);
   }
 }
 
 void OrvalenQcom3DLUT::shift_saturation_cell(int k, int j, int w, float sc, float hc, bool falling) {
   float& s = saturation_at(k, j);
   float& h = hue_at(k, j);
-  s = sc * p_.curveS[w];
-  h = is_relative(mode_) ? std::trunc(hc) : std::trunc(hc * p_.curveS2[w]);
+  s = sc * mP.curveS[w];
+  h = is_relative(mMode) ? std::trunc(hc) : std::trunc(hc * mP.curveS2[w]);
   if (falling) {
-    s = std::max(s, p_.saturationLimit);
+    s = std::max(s, mP.saturationLimit);
     for (int bin = 2; bin <= 5; ++bin) saturation_at(k, bin) = std::max(saturation_at(k, bin), 0.0f);
   } else {
-    s = std::min(s, p_.saturationLimit);
+    s = std::min(s, mP.saturationLimit);
     for (int bin = 26; bin <= 28; ++bin) saturation_at(k, bin) = std::min(saturation_at(k, bin), 0.0f);
     if (j > 28) saturation_at(k, kLastBin) = 0.0f;
     hue_at(k, 0) = 0.0f;
   }
-  h = p_.deltaH < 0.0f ? std::max(h, p_.hueLimit) : std::min(h, p_.hueLimit);
+  h = mP.deltaH < 0.0f ? std::max(h, mP.hueLimit) : std::min(h, mP.hueLimit);
   saturation_at(k, 0) = saturation_at(k, 1) = 0.0f;
 }
 
 void OrvalenQcom3DLUT::value_walk(int k, int j, float limit) {
-  if (p_.vSpan < 0) {
-    for (int i = 0, u = p_.vBin + 1; i < -p_.vSpan + 3 && u >= 1 && u <= kLastBin; ++i, --u)
-      value_at(k, j, u) = std::max(p_.curveV[i] * p_.deltaV, limit);
+  if (mP.vSpan < 0) {
+    for (int i = 0, u = mP.vBin + 1; i < -mP.vSpan + 3 && u >= 1 && u <= kLastBin; ++i, --u)
+      value_at(k, j, u) = std::max(mP.curveV[i] * mP.deltaV, limit);
     return;
   }
-  const int base = std::max(p_.vBin, 1);
-  for (int u = std::max(p_.vBin - 1, 1), i = u - base + 1; i < p_.vSpan + 3 && u <= kLastBin; ++u, ++i) {
-    value_at(k, j, u) = std::min(p_.curveV[i] * p_.deltaV, p_.valueLimit);
+  const int base = std::max(mP.vBin, 1);
+  for (int u = std::max(mP.vBin - 1, 1), i = u - base + 1; i < mP.vSpan + 3 && u <= kLastBin; ++u, ++i) {
+    value_at(k, j, u) = std::min(mP.curveV[i] * mP.deltaV, mP.valueLimit);
     for (int bin = 26; bin <= 28; ++bin) value_at(k, j, bin) = std::min(value_at(k, j, bin), 0.0f);
     if (u > 28) value_at(k, j, kLastBin) = 0.0f;
     value_at(k, j, 0) = 0.0f;
@@ -280,9 +280,9 @@ float OrvalenQcom3DLUT::saturation_threshold(float entrySaturation) {
 
 void OrvalenQcom3DLUT::apply(float entrySaturation) {
   const float threshold = saturation_threshold(entrySaturation);
-  for (std::size_t o = 0; o < table_.size(); o += 4) {
-    shift_colour(&table_[o], threshold);
-    table_[o + 3] = 255;
+  for (std::size_t o = 0; o < mTable.size(); o += 4) {
+    shift_colour(&mTable[o], threshold);
+    mTable[o + 3] = 255;
   }
 }
 

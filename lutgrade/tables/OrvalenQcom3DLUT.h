@@ -69,17 +69,17 @@ class OrvalenQcom3DLUT {
   static float saturation_threshold(float entrySaturation);
 
   // kEdge^3 entries of R, G, B, A; entry (x, y, z) at (z * 17 + y) * 17 + x.
-  const std::vector<std::uint8_t>& table() const { return table_; }
-  const FillParameters& parameters() const { return p_; }
-  float hue_shift(int sector, int s) const { return hue_[cell(sector, s)]; }
-  float saturation_shift(int sector, int s) const { return saturation_[cell(sector, s)]; }
-  float value_shift(int sector, int s, int v) const { return value_[cell(sector, s) * kBins + v]; }
+  const std::vector<std::uint8_t>& table() const { return mTable; }
+  const FillParameters& parameters() const { return mP; }
+  float hue_shift(int sector, int s) const { return mHue[cell(sector, s)]; }
+  float saturation_shift(int sector, int s) const { return mSaturation[cell(sector, s)]; }
+  float value_shift(int sector, int s, int v) const { return mValue[cell(sector, s) * kBins + v]; }
 
  private:
   static std::size_t cell(int sector, int s) { return static_cast<std::size_t>(sector) * kBins + s; }
-  float& hue_at(int sector, int s) { return hue_[cell(sector, s)]; }
-  float& saturation_at(int sector, int s) { return saturation_[cell(sector, s)]; }
-  float& value_at(int sector, int s, int v) { return value_[cell(sector, s) * kBins + v]; }
+  float& hue_at(int sector, int s) { return mHue[cell(sector, s)]; }
+  float& saturation_at(int sector, int s) { return mSaturation[cell(sector, s)]; }
+  float& value_at(int sector, int s, int v) { return mValue[cell(sector, s) * kBins + v]; }
 
   void set_parameters(const Chi3dlutRgbcmyInfo& e);
   void hue_walk();
@@ -87,13 +87,13 @@ class OrvalenQcom3DLUT {
   void shift_saturation_cell(int sector, int j, int weight, float sc, float hc, bool falling);
   void value_walk(int sector, int j, float limit);
 
-  std::vector<float> hue_;         // degrees, per (sector, saturation bin)
-  std::vector<float> saturation_;  // per (sector, saturation bin)
-  std::vector<float> value_;       // per (sector, saturation bin, value bin)
-  std::vector<std::uint8_t> table_;
-  FillParameters p_{};
-  Kind kind_ = kHueSaturation;
-  int mode_ = 0;
+  std::vector<float> mHue;         // degrees, per (sector, saturation bin)
+  std::vector<float> mSaturation;  // per (sector, saturation bin)
+  std::vector<float> mValue;       // per (sector, saturation bin, value bin)
+  std::vector<std::uint8_t> mTable;
+  FillParameters mP{};
+  Kind mKind = kHueSaturation;
+  int mMode = 0;
 };
 
 }  // namespace Orvalen

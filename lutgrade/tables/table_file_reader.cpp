@@ -127,16 +127,16 @@ int integer_cube_root(std::size_t v) {
 
 class Parser {
  public:
-  Parser(TableFormat format, ParsedTable& table) : format_(format), table_(table) {
-    table_.edge = kDefaultEdge;
-    table_.rgb.clear();
-    table_.order.clear();
-    table_.reason.clear();
+  Parser(TableFormat format, ParsedTable& table) : mFormat(format), mTable(table) {
+    mTable.edge = kDefaultEdge;
+    mTable.rgb.clear();
+    mTable.order.clear();
+    mTable.reason.clear();
   }
 
   // false when the file is refused (the reason is set).
   bool line(char* text) {
-    ++lineNumber_;
+    ++mLineNumber;
     if (text[0] == '#') return true;
     const std::vector<std::string> tokens = tokens_of(text);
     if (tokens.empty()) {
@@ -145,15 +145,15 @@ class Parser {
     }
     const std::string& first = tokens[0];
     if (first == "#") {
-      if (tokens.size() > 2 && tokens[1] == "LUT_ORDER") table_.order = tokens[2].substr(0, kMaxOrder);
+      if (tokens.size() > 2 && tokens[1] == "LUT_ORDER") mTable.order = tokens[2].substr(0, kMaxOrder);
       return true;
     }
     if (first == "LUT_3D_SIZE") return size_line(tokens);
     if (first == "LUT_1D_SIZE") return refuse("1D tables are not supported");
     const bool number = whole_number(first);
-    if (number && format_ == TableFormat::k3dl && tokens.size() != 3 && stored_ == 0 && !meshSeen_) {
+    if (number && mFormat == TableFormat::k3dl && tokens.size() != 3 && mStored == 0 && !mMeshSeen) {
       // The mesh line of a .3dl file: the input points, before any entry.
-      meshSeen_ = true;
+      mMeshSeen = true;
       parse_message(first.c_str());
       return true;
     }
@@ -164,37 +164,37 @@ class Parser {
     }
     if (starts_like_number(first)) return entry(tokens);  // refused: "0.5," and the like
     parse_message(first.c_str());
-    if (++strayLines_ >= kMaxStrayLines)
-      return refuse_at("not a table: %d lines are neither data nor keywords (the last on line %d)", strayLines_,
-                       lineNumber_);
+    if (++mStrayLines >= kMaxStrayLines)
+      return refuse_at("not a table: %d lines are neither data nor keywords (the last on line %d)", mStrayLines,
+                       mLineNumber);
     return true;
   }
 
   bool finish() {
-    if (unprintedMessages_ > 0) append(table_.lines, "(%d more lines not parsed)\n", unprintedMessages_);
-    const std::size_t entries = stored_ / 3;
-    if (byData_) {
+    if (mUnprintedMessages > 0) append(mTable.lines, "(%d more lines not parsed)\n", mUnprintedMessages);
+    const std::size_t entries = mStored / 3;
+    if (mByData) {
       const int n = integer_cube_root(entries);
       if (cube_of(n) == entries && n >= kMinEdge) {
-        append(table_.lines, "=> readl LutSize=%d\n", n);
-        table_.edge = n;
+        append(mTable.lines, "=> readl LutSize=%d\n", n);
+        mTable.edge = n;
       } else if (entries > 0) {
-        table_.edge = n + 1;  // the smallest table the entries could belong to
+        mTable.edge = n + 1;  // the smallest table the entries could belong to
       }
     }
-    append(table_.lines, texts_of(format_).summary, table_.edge, table_.order.c_str(), static_cast<int>(stored_), 0);
+    append(mTable.lines, texts_of(mFormat).summary, mTable.edge, mTable.order.c_str(), static_cast<int>(mStored), 0);
     if (entries == 0) return refuse("no entries");
-    const std::size_t want = cube_of(table_.edge);
-    if (entries < want) return refuse_at("expected %zu entries (%d^3), found %zu", want, table_.edge, entries);
-    if (ignored_ > 0) append(table_.lines, "ignored %zu entries past %d^3\n", ignored_, table_.edge);
-    if (format_ == TableFormat::k3dl) reorder_blue_fastest();
+    const std::size_t want = cube_of(mTable.edge);
+    if (entries < want) return refuse_at("expected %zu entries (%d^3), found %zu", want, mTable.edge, entries);
+    if (mIgnored > 0) append(mTable.lines, "ignored %zu entries past %d^3\n", mIgnored, mTable.edge);
+    if (mFormat == TableFormat::k3dl) reorder_blue_fastest();
     return true;
   }
 
  private:
   bool refuse(const char* reason) {
-    table_.reason = reason;
-    table_.rgb.clear();
+    mTable.reason = reason;
+    mTable.rgb.clear();
     return false;
   }
 
@@ -206,11 +206,11 @@ class Parser {
   }
 
   void parse_message(const char* first) {
-    if (printedMessages_ < kMaxParseMessages) {
-      append(table_.lines, "Fail to parse %s to three float. \n", printable(first).c_str());
-      ++printedMessages_;
+    if (mPrintedMessages < kMaxParseMessages) {
+      append(mTable.lines, "Fail to parse %s to three float. \n", printable(first).c_str());
+      ++mPrintedMessages;
     } else {
-      ++unprintedMessages_;
+      ++mUnprintedMessages;
     }
   }
 
@@ -223,12 +223,12 @@ class Parser {
     if (!whole || n < kMinEdge || n > kMaxEdge)
       return refuse_at("size out of range: LUT_3D_SIZE %s (a whole number from %d to %d)",
                        tokens.size() > 1 ? tokens[1].c_str() : "without a value", kMinEdge, kMaxEdge);
-    table_.edge = static_cast<int>(n);
-    table_.rgb.assign(cube_of(table_.edge) * 3, 0);
-    stored_ = 0;
-    ignored_ = 0;
-    allocated_ = true;
-    byData_ = false;
+    mTable.edge = static_cast<int>(n);
+    mTable.rgb.assign(cube_of(mTable.edge) * 3, 0);
+    mStored = 0;
+    mIgnored = 0;
+    mAllocated = true;
+    mByData = false;
     return true;
   }
 
@@ -257,53 +257,53 @@ class Parser {
 
   bool entry(const std::vector<std::string>& tokens) {
     double v[3] = {0, 0, 0};
-    if (tokens.size() != 3) return refuse_at("bad number on line %d (a data line holds three numbers)", lineNumber_);
+    if (tokens.size() != 3) return refuse_at("bad number on line %d (a data line holds three numbers)", mLineNumber);
     for (int c = 0; c < 3; ++c)
       if (!finite_number(tokens[c], v[c]))
-        return refuse_at("bad number on line %d: %s", lineNumber_, tokens[c].c_str());
-    if (!allocated_) {
-      table_.rgb.clear();
-      allocated_ = true;
-      byData_ = true;
+        return refuse_at("bad number on line %d: %s", mLineNumber, tokens[c].c_str());
+    if (!mAllocated) {
+      mTable.rgb.clear();
+      mAllocated = true;
+      mByData = true;
     }
-    if (byData_) {
+    if (mByData) {
       // The size comes from the count; entries past 256^3 cannot belong to any table.
-      if (stored_ / 3 >= cube_of(kMaxEdge)) return refuse("size out of range: more than 256^3 entries");
-      table_.rgb.resize(stored_ + 3);
-    } else if (stored_ + 3 > table_.rgb.size()) {
-      ++ignored_;
+      if (mStored / 3 >= cube_of(kMaxEdge)) return refuse("size out of range: more than 256^3 entries");
+      mTable.rgb.resize(mStored + 3);
+    } else if (mStored + 3 > mTable.rgb.size()) {
+      ++mIgnored;
       return true;
     }
-    for (int c = 0; c < 3; ++c) table_.rgb[stored_ + c] = to_byte(v[c], format_);
-    stored_ += 3;
+    for (int c = 0; c < 3; ++c) mTable.rgb[mStored + c] = to_byte(v[c], mFormat);
+    mStored += 3;
     return true;
   }
 
   // .3dl files list blue fastest and red slowest; the table is red fastest.
   void reorder_blue_fastest() {
-    const int n = table_.edge;
+    const int n = mTable.edge;
     std::vector<std::uint8_t> rgb(cube_of(n) * 3);
     std::size_t from = 0;
     for (int r = 0; r < n; ++r)
       for (int g = 0; g < n; ++g)
         for (int b = 0; b < n; ++b, from += 3) {
           const std::size_t to = ((static_cast<std::size_t>(b) * n + g) * n + r) * 3;
-          for (int c = 0; c < 3; ++c) rgb[to + c] = table_.rgb[from + c];
+          for (int c = 0; c < 3; ++c) rgb[to + c] = mTable.rgb[from + c];
         }
-    table_.rgb.swap(rgb);
+    mTable.rgb.swap(rgb);
   }
 
-  TableFormat format_;
-  ParsedTable& table_;
-  std::size_t stored_ = 0;
-  std::size_t ignored_ = 0;
-  bool allocated_ = false;
-  bool byData_ = false;
-  bool meshSeen_ = false;
-  int lineNumber_ = 0;
-  int strayLines_ = 0;
-  int printedMessages_ = 0;
-  int unprintedMessages_ = 0;
+  TableFormat mFormat;
+  ParsedTable& mTable;
+  std::size_t mStored = 0;
+  std::size_t mIgnored = 0;
+  bool mAllocated = false;
+  bool mByData = false;
+  bool mMeshSeen = false;
+  int mLineNumber = 0;
+  int mStrayLines = 0;
+  int mPrintedMessages = 0;
+  int mUnprintedMessages = 0;
 };
 
 }  // namespace

@@ -23,16 +23,16 @@ const FrameMessages kMessages{"cY:%d\n", "cUV:%d\n", "cU:%d\n", "cV:%d\n", "cYUY
 class FrameImages : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    variant_ = new ContextVariant{{}, QueueApi::kWithProperties, 1, "Error @clBuildProgram:%d\n",
+    mVariant = new ContextVariant{{}, QueueApi::kWithProperties, 1, "Error @clBuildProgram:%d\n",
                                   {{"probe_copy", "k1:%d\n"}, {"probe_fill", "k2:%d\n"}}, 32, probe_program};
-    dc_ = new DeviceContext(*variant_, 0);
+    mDc = new DeviceContext(*mVariant, 0);
     CaptureStdout();
-    dc_->initOpenCL();
+    mDc->initOpenCL();
     GetCapturedStdout();
   }
   static void TearDownTestSuite() {
-    delete dc_;
-    delete variant_;
+    delete mDc;
+    delete mVariant;
   }
 
   static std::size_t image_info(cl_mem image, cl_image_info what) {
@@ -56,36 +56,36 @@ class FrameImages : public testing::Test {
     for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(i * 7 + seed);
     return b;
   }
-  static cl_command_queue queue() { return dc_->queues[0]; }
+  static cl_command_queue queue() { return mDc->queues[0]; }
 
-  static ContextVariant* variant_;
-  static DeviceContext* dc_;
+  static ContextVariant* mVariant;
+  static DeviceContext* mDc;
 };
 
-ContextVariant* FrameImages::variant_ = nullptr;
-DeviceContext* FrameImages::dc_ = nullptr;
+ContextVariant* FrameImages::mVariant = nullptr;
+DeviceContext* FrameImages::mDc = nullptr;
 
 using Images = gpurt::FrameImages;
 
 TEST_F(FrameImages, LayoutsMapPlanesOntoFourByteTexels) {
   Images nv12;
-  ASSERT_EQ(nv12.create(*dc_, FrameLayout::kNv12, 1920, 1080, kMessages), 0);
+  ASSERT_EQ(nv12.create(*mDc, FrameLayout::kNv12, 1920, 1080, kMessages), 0);
   expect_size(nv12.plane(0), 480, 1080);
   expect_size(nv12.plane(1), 480, 540);
   EXPECT_EQ(order_of(nv12.plane(0)), static_cast<cl_channel_order>(CL_RGBA));
 
   Images i420;
-  ASSERT_EQ(i420.create(*dc_, FrameLayout::kI420, 1920, 1080, kMessages), 0);
+  ASSERT_EQ(i420.create(*mDc, FrameLayout::kI420, 1920, 1080, kMessages), 0);
   expect_size(i420.plane(0), 480, 1080);
   // Two chroma bytes per RG texel, or one per R texel where RG is missing (PoCL).
-  const bool rg = supports_image_format(dc_->context, CL_RG, CL_UNORM_INT8);
+  const bool rg = supports_image_format(mDc->context, CL_RG, CL_UNORM_INT8);
   EXPECT_EQ(order_of(i420.plane(1)), static_cast<cl_channel_order>(rg ? CL_RG : CL_R));
   expect_size(i420.plane(1), rg ? 480 : 960, 540);
   expect_size(i420.plane(2), rg ? 480 : 960, 540);
   EXPECT_EQ(i420.texel_width(1), rg ? 480u : 960u);
 
   Images yuy2;
-  ASSERT_EQ(yuy2.create(*dc_, FrameLayout::kYuy2, 1280, 720, kMessages), 0);
+  ASSERT_EQ(yuy2.create(*mDc, FrameLayout::kYuy2, 1280, 720, kMessages), 0);
   expect_size(yuy2.plane(0), 640, 720);
 
   nv12 = Images{};
@@ -99,7 +99,7 @@ TEST_F(FrameImages, LayoutsMapPlanesOntoFourByteTexels) {
 TEST_F(FrameImages, PlanesTravelByteForByte) {
   const int w = 36, h = 10;
   Images im;
-  ASSERT_EQ(im.create(*dc_, FrameLayout::kI420, w, h, kMessages), 0);
+  ASSERT_EQ(im.create(*mDc, FrameLayout::kI420, w, h, kMessages), 0);
   const Bytes y = ramp(w * h, 1), u = ramp(w * h / 4, 2), v = ramp(w * h / 4, 3);
   const std::uint8_t* const i420In[] = {y.data(), u.data(), v.data()};
   EXPECT_EQ(im.upload(queue(), i420In, kMessages), CL_SUCCESS);
@@ -113,7 +113,7 @@ TEST_F(FrameImages, PlanesTravelByteForByte) {
   // (widths of whole RGBA texels); the bytes are the same.
   for (const int width : {40, 36}) {
     Images packed;
-    ASSERT_EQ(packed.create(*dc_, FrameLayout::kI420, width, h, kMessages, FrameAccess::kKernelReads), 0);
+    ASSERT_EQ(packed.create(*mDc, FrameLayout::kI420, width, h, kMessages, FrameAccess::kKernelReads), 0);
     const Bytes py = ramp(width * h, 6), pu = ramp(width * h / 4, 7), pv = ramp(width * h / 4, 8);
     const std::uint8_t* const packedIn[] = {py.data(), pu.data(), pv.data()};
     EXPECT_EQ(packed.upload(queue(), packedIn, kMessages), CL_SUCCESS);
@@ -125,7 +125,7 @@ TEST_F(FrameImages, PlanesTravelByteForByte) {
   }
 
   Images nv12;
-  ASSERT_EQ(nv12.create(*dc_, FrameLayout::kNv12, w, h, kMessages), 0);
+  ASSERT_EQ(nv12.create(*mDc, FrameLayout::kNv12, w, h, kMessages), 0);
   const Bytes uv = ramp(w * h / 2, 4);
   const std::uint8_t* const nv12In[] = {y.data(), uv.data()};
   nv12.upload(queue(), nv12In, kMessages);
@@ -135,7 +135,7 @@ TEST_F(FrameImages, PlanesTravelByteForByte) {
   EXPECT_EQ(uv2, uv);
 
   Images yuy2;
-  ASSERT_EQ(yuy2.create(*dc_, FrameLayout::kYuy2, w, h, kMessages), 0);
+  ASSERT_EQ(yuy2.create(*mDc, FrameLayout::kYuy2, w, h, kMessages), 0);
   const Bytes packed = ramp(w * h * 2, 5);
   const std::uint8_t* const yuy2In[] = {packed.data()};
   yuy2.upload(queue(), yuy2In, kMessages);
@@ -153,10 +153,10 @@ TEST_F(FrameImages, EmptyHandlesAreReportedNotPassedOn) {
   CaptureStdout();
   EXPECT_EQ(none.upload(queue(), in, kMessages), CL_INVALID_MEM_OBJECT);
   EXPECT_EQ(none.read_back(queue(), out), CL_INVALID_MEM_OBJECT);
-  EXPECT_EQ(set_kernel_args(dc_->kernels[0], {{KernelArg::mem(nullptr), "a0:%d\n"}, {KernelArg::mem(nullptr), "a1(%d):%d\n", 7}},
+  EXPECT_EQ(set_kernel_args(mDc->kernels[0], {{KernelArg::mem(nullptr), "a0:%d\n"}, {KernelArg::mem(nullptr), "a1(%d):%d\n", 7}},
                             ArgStatus::kEach),
             2 * CL_INVALID_MEM_OBJECT);
-  EXPECT_EQ(launch_kernel_2d(*dc_, queue(), nullptr, 4, 4, "launch:%d\n"), CL_INVALID_KERNEL);
+  EXPECT_EQ(launch_kernel_2d(*mDc, queue(), nullptr, 4, 4, "launch:%d\n"), CL_INVALID_KERNEL);
   EXPECT_EQ(GetCapturedStdout(),
             "wY:-38\nwUV:-38\nError @clEnqueueReadImage:-38\nError @clEnqueueReadImage:-38\n"
             "a0:-38\na1(7):-38\nlaunch:-48\n");
@@ -165,7 +165,7 @@ TEST_F(FrameImages, EmptyHandlesAreReportedNotPassedOn) {
 TEST_F(FrameImages, RunningSumKeepsReportingOnceAnArgumentFailed) {
   CaptureStdout();
   const cl_int sum = set_kernel_args(
-      dc_->kernels[1], {{KernelArg::mem(nullptr), "a0:%d\n"}, {KernelArg::f32(0.5f), "a1(%d):%d\n", 11}},
+      mDc->kernels[1], {{KernelArg::mem(nullptr), "a0:%d\n"}, {KernelArg::f32(0.5f), "a1(%d):%d\n", 11}},
       ArgStatus::kRunningSum);
   EXPECT_EQ(sum, CL_INVALID_MEM_OBJECT);
   EXPECT_EQ(GetCapturedStdout(), "a0:-38\na1(11):-38\n");
@@ -173,26 +173,26 @@ TEST_F(FrameImages, RunningSumKeepsReportingOnceAnArgumentFailed) {
 
 TEST_F(FrameImages, SetsAreMadeAgainOnlyWhenTheSizeChanges) {
   FrameSet<2> set;
-  EXPECT_EQ(set.ensure(*dc_, FrameLayout::kNv12, 64, 8, kMessages), 2);
+  EXPECT_EQ(set.ensure(*mDc, FrameLayout::kNv12, 64, 8, kMessages), 2);
   const cl_mem first = set[1].plane(1);
-  EXPECT_EQ(set.ensure(*dc_, FrameLayout::kNv12, 64, 8, kMessages), FrameSet<2>::kUnchanged);
+  EXPECT_EQ(set.ensure(*mDc, FrameLayout::kNv12, 64, 8, kMessages), FrameSet<2>::kUnchanged);
   EXPECT_EQ(set[1].plane(1), first);
-  EXPECT_EQ(set.ensure(*dc_, FrameLayout::kNv12, 32, 8, kMessages), 2);
+  EXPECT_EQ(set.ensure(*mDc, FrameLayout::kNv12, 32, 8, kMessages), 2);
   expect_size(set[1].plane(1), 8, 4);
 }
 
 TEST_F(FrameImages, LaunchUsesTheCachedLocalSize) {
   Images a, b;
-  ASSERT_EQ(a.create(*dc_, FrameLayout::kNv12, 64, 8, kMessages), 0);
-  ASSERT_EQ(b.create(*dc_, FrameLayout::kNv12, 64, 8, kMessages), 0);
+  ASSERT_EQ(a.create(*mDc, FrameLayout::kNv12, 64, 8, kMessages), 0);
+  ASSERT_EQ(b.create(*mDc, FrameLayout::kNv12, 64, 8, kMessages), 0);
   const Bytes y = ramp(64 * 8, 9), uv = ramp(64 * 4, 1);
   const std::uint8_t* const in[] = {y.data(), uv.data()};
   a.upload(queue(), in, kMessages);
-  set_kernel_args(dc_->kernels[0], {{KernelArg::mem(a.plane(0)), "a0:%d\n"}, {KernelArg::mem(b.plane(0)), "a1:%d\n"}},
+  set_kernel_args(mDc->kernels[0], {{KernelArg::mem(a.plane(0)), "a0:%d\n"}, {KernelArg::mem(b.plane(0)), "a1:%d\n"}},
                   ArgStatus::kEach);
-  dc_->localSizes.clear();
-  EXPECT_EQ(launch_kernel_2d(*dc_, queue(), dc_->kernels[0], 16, 8, "launch:%d\n"), CL_SUCCESS);
-  EXPECT_EQ(dc_->localSizes.size(), 1u);
+  mDc->localSizes.clear();
+  EXPECT_EQ(launch_kernel_2d(*mDc, queue(), mDc->kernels[0], 16, 8, "launch:%d\n"), CL_SUCCESS);
+  EXPECT_EQ(mDc->localSizes.size(), 1u);
   Bytes out(y.size());
   readImage2D(queue(), b.plane(0), 16, 8, out.data());
   EXPECT_EQ(out, y);

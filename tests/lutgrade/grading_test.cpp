@@ -23,15 +23,15 @@ class Grading : public testing::Test {
  protected:
   static void SetUpTestSuite() {
     CaptureStdout();
-    lut_ = new impCL3DLut(2);
-    lut_->initOpenCL();
+    mLut = new impCL3DLut(2);
+    mLut->initOpenCL();
     GetCapturedStdout();
   }
-  static void TearDownTestSuite() { delete lut_; }
+  static void TearDownTestSuite() { delete mLut; }
 
   static void load(const lutref::Table& t) {
     CaptureStdout();
-    ASSERT_EQ(lut_->setLutImage(t.n, t.bytes.data()), 0) << GetCapturedStdout();
+    ASSERT_EQ(mLut->setLutImage(t.n, t.bytes.data()), 0) << GetCapturedStdout();
     GetCapturedStdout();
   }
 
@@ -44,14 +44,14 @@ class Grading : public testing::Test {
       const lutref::Nv12 nv12 = lutref::sample_nv12(s.w, s.h, seed++);
       const lutref::Nv12 nv12Want = againstInput ? nv12 : lutref::grade_nv12(t, s.w, s.h, nv12);
       lutref::Nv12 nv12Got{Bytes(nv12.y.size()), Bytes(nv12.uv.size())};
-      lut_->runNV12(s.w, s.h, nv12.y.data(), nv12.uv.data(), nv12Got.y.data(), nv12Got.uv.data());
+      mLut->runNV12(s.w, s.h, nv12.y.data(), nv12.uv.data(), nv12Got.y.data(), nv12Got.uv.data());
       EXPECT_LE(lutref::max_difference(nv12Got.y, nv12Want.y), tolerance) << "NV12 Y";
       EXPECT_LE(lutref::max_difference(nv12Got.uv, nv12Want.uv), tolerance) << "NV12 UV";
 
       const lutref::I420 i420 = lutref::sample_i420(s.w, s.h, seed++);
       const lutref::I420 i420Want = againstInput ? i420 : lutref::grade_i420(t, s.w, s.h, i420);
       lutref::I420 i420Got{Bytes(i420.y.size()), Bytes(i420.u.size()), Bytes(i420.v.size())};
-      lut_->runI420(s.w, s.h, i420.y.data(), i420.u.data(), i420.v.data(), i420Got.y.data(), i420Got.u.data(),
+      mLut->runI420(s.w, s.h, i420.y.data(), i420.u.data(), i420.v.data(), i420Got.y.data(), i420Got.u.data(),
                     i420Got.v.data());
       EXPECT_LE(lutref::max_difference(i420Got.y, i420Want.y), tolerance) << "I420 Y";
       EXPECT_LE(lutref::max_difference(i420Got.u, i420Want.u), tolerance) << "I420 U";
@@ -60,15 +60,15 @@ class Grading : public testing::Test {
       const Bytes yuy2 = lutref::sample_yuy2(s.w, s.h, seed++);
       const Bytes yuy2Want = againstInput ? yuy2 : lutref::grade_yuy2(t, s.w, s.h, yuy2);
       Bytes yuy2Got(yuy2.size());
-      lut_->runYUY2(s.w, s.h, yuy2.data(), yuy2Got.data());
+      mLut->runYUY2(s.w, s.h, yuy2.data(), yuy2Got.data());
       EXPECT_LE(lutref::max_difference(yuy2Got, yuy2Want), tolerance) << "YUY2";
     }
   }
 
-  static impCL3DLut* lut_;
+  static impCL3DLut* mLut;
 };
 
-impCL3DLut* Grading::lut_ = nullptr;
+impCL3DLut* Grading::mLut = nullptr;
 
 TEST_F(Grading, IdentityTableGivesFramesBack) { expect_all_layouts_within(lutref::identity_table(33), 2, true); }
 
@@ -83,18 +83,18 @@ TEST_F(Grading, SourceAndDestinationMayBeTheSamePlanes) {
   const int w = 36, h = 10;
   lutref::Nv12 nv12 = lutref::sample_nv12(w, h, 7);
   const lutref::Nv12 want = lutref::grade_nv12(look, w, h, nv12);
-  lut_->runNV12(w, h, nv12.y.data(), nv12.uv.data(), nv12.y.data(), nv12.uv.data());
+  mLut->runNV12(w, h, nv12.y.data(), nv12.uv.data(), nv12.y.data(), nv12.uv.data());
   EXPECT_LE(lutref::max_difference(nv12.y, want.y), 3);
   EXPECT_LE(lutref::max_difference(nv12.uv, want.uv), 3);
 
   lutref::I420 i420 = lutref::sample_i420(w, h, 8);
   const lutref::I420 i420Want = lutref::grade_i420(look, w, h, i420);
-  lut_->runI420(w, h, i420.y.data(), i420.u.data(), i420.v.data(), i420.y.data(), i420.u.data(), i420.v.data());
+  mLut->runI420(w, h, i420.y.data(), i420.u.data(), i420.v.data(), i420.y.data(), i420.u.data(), i420.v.data());
   EXPECT_LE(lutref::max_difference(i420.v, i420Want.v), 3);
 
   Bytes yuy2 = lutref::sample_yuy2(w, h, 9);
   const Bytes yuy2Want = lutref::grade_yuy2(look, w, h, yuy2);
-  lut_->runYUY2(w, h, yuy2.data(), yuy2.data());
+  mLut->runYUY2(w, h, yuy2.data(), yuy2.data());
   EXPECT_LE(lutref::max_difference(yuy2, yuy2Want), 3);
 }
 
@@ -108,16 +108,16 @@ TEST_F(Grading, BadFramesPrintOneLineAndLeaveTheDestinationAlone) {
   } cases[] = {{6, 4, src.data()}, {8, 3, src.data()}, {0, 4, src.data()}, {8, 0, src.data()}, {8, 4, nullptr}};
   for (const Case& c : cases) {
     CaptureStdout();
-    lut_->runNV12(c.w, c.h, c.src, c.src, dst.data(), dst.data());
-    lut_->runI420(c.w, c.h, c.src, c.src, c.src, dst.data(), dst.data(), dst.data());
-    lut_->runYUY2(c.w, c.h, c.src, dst.data());
+    mLut->runNV12(c.w, c.h, c.src, c.src, dst.data(), dst.data());
+    mLut->runI420(c.w, c.h, c.src, c.src, c.src, dst.data(), dst.data(), dst.data());
+    mLut->runYUY2(c.w, c.h, c.src, dst.data());
     const std::string out = GetCapturedStdout();
     EXPECT_EQ(dst, untouched);
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 3) << out;
     EXPECT_NE(out.find("Error @exec_3DLut_NV12(bad frame"), std::string::npos) << out;
   }
   CaptureStdout();
-  lut_->runYUY2(8, 4, src.data(), nullptr);
+  mLut->runYUY2(8, 4, src.data(), nullptr);
   EXPECT_EQ(GetCapturedStdout(), "Error @exec_3DLut_YUY2(bad frame 8x4):-30\n") << "a missing destination";
 }
 
@@ -125,16 +125,16 @@ TEST_F(Grading, BadFramesPrintOneLineAndLeaveTheDestinationAlone) {
 // object cannot reuse its address.
 class Retained {
  public:
-  explicit Retained(cl_mem m) : m_(m) {
-    if (m_) clRetainMemObject(m_);
+  explicit Retained(cl_mem m) : mM(m) {
+    if (mM) clRetainMemObject(mM);
   }
   ~Retained() {
-    if (m_) clReleaseMemObject(m_);
+    if (mM) clReleaseMemObject(mM);
   }
-  cl_mem get() const { return m_; }
+  cl_mem get() const { return mM; }
 
  private:
-  cl_mem m_;
+  cl_mem mM;
 };
 
 TEST(GradingState, FramesBeforeAnyTableAreUntouched) {

@@ -37,12 +37,12 @@ std::string cube_of(const lutref::Table& t) {
 class Lut3DFile : public testing::Test {
  protected:
   void SetUp() override {
-    folder_ = lutref::test_folder();
-    look_ = lutref::warm_look_table(17);
-    lookPath_ = lutref::write_text(folder_ + "/look.cube", cube_of(look_));
+    mFolder = lutref::test_folder();
+    mLook = lutref::warm_look_table(17);
+    mLookPath = lutref::write_text(mFolder + "/look.cube", cube_of(mLook));
   }
-  std::string folder_, lookPath_;
-  lutref::Table look_;
+  std::string mFolder, mLookPath;
+  lutref::Table mLook;
 };
 
 TEST_F(Lut3DFile, GradesWithALoadedCubeFile) {
@@ -51,10 +51,10 @@ TEST_F(Lut3DFile, GradesWithALoadedCubeFile) {
   const int w = 64, h = 16;
   const lutref::Nv12 in = lutref::sample_nv12(w, h, 11);
   EXPECT_EQ(lutref::grade_with(lut, in, w, h).y, Bytes(in.y.size(), 0)) << "no table yet: untouched";
-  EXPECT_EQ(lut.load_filter_of_cube_3dl_file(lookPath_.c_str(), 17), 0);
+  EXPECT_EQ(lut.load_filter_of_cube_3dl_file(mLookPath.c_str(), 17), 0);
   const lutref::Nv12 got = lutref::grade_with(lut, in, w, h);
   GetCapturedStdout();
-  const lutref::Nv12 want = lutref::grade_nv12(look_, w, h, in);
+  const lutref::Nv12 want = lutref::grade_nv12(mLook, w, h, in);
   EXPECT_LE(lutref::max_difference(got.y, want.y), 3);
   EXPECT_LE(lutref::max_difference(got.uv, want.uv), 3);
 }
@@ -82,11 +82,11 @@ TEST_F(Lut3DFile, ThreeDlGradesLikeFfmpegLut3d) {
   // The identity as tools write it (i * 256, the last point 4095), and a look
   // in which red and blue play different parts.
   const std::string identity = lutref::write_text(
-      folder_ + "/identity.3dl",
+      mFolder + "/identity.3dl",
       three_dl_of([](float r, float g, float b) { return lutref::Rgb{r, g, b}; },
                   [](float v) { return std::min(static_cast<int>(v * 16.0f + 0.5f) * 256, 4095); }));
   const std::string asymmetric = lutref::write_text(
-      folder_ + "/asymmetric.3dl",
+      mFolder + "/asymmetric.3dl",
       three_dl_of(
           [](float r, float g, float b) {
             return lutref::Rgb{0.75f * r + 0.2f * b, 0.9f * g, 0.1f + 0.5f * b + 0.3f * r * r};
@@ -117,7 +117,7 @@ TEST_F(Lut3DFile, ThreeDlGradesLikeFfmpegLut3d) {
         }
       }
     }
-  const std::string input = folder_ + "/in.rgb48";
+  const std::string input = mFolder + "/in.rgb48";
   lutref::write_text(input, std::string(rgb48.begin(), rgb48.end()));
 
   for (const std::string& table : {identity, asymmetric}) {
@@ -158,7 +158,7 @@ TEST_F(Lut3DFile, ThreeDlGradesLikeFfmpegLut3d) {
 TEST_F(Lut3DFile, BrokenTablesAreRefusedWithTheirReasonAndKeepTheTable) {
   CaptureStdout();
   Lut3D lut(2);
-  ASSERT_EQ(lut.load_filter_of_cube_3dl_file(lookPath_.c_str(), 17), 0);
+  ASSERT_EQ(lut.load_filter_of_cube_3dl_file(mLookPath.c_str(), 17), 0);
   const int w = 36, h = 10;
   const lutref::Nv12 in = lutref::sample_nv12(w, h, 12);
   const lutref::Nv12 before = lutref::grade_with(lut, in, w, h);
@@ -193,10 +193,10 @@ TEST_F(Lut3DFile, BrokenTablesAreRefusedWithTheirReasonAndKeepTheTable) {
       {"titled.cube", "TITLE \"only a title\"\n# and a comment\n", "no entries"},
       {"missing.cube", "", "cannot open"},
       {"folder.cube", "", "is a directory"},
-      {"look.Cube", cube_of(look_), "unsupported extension"},
+      {"look.Cube", cube_of(mLook), "unsupported extension"},
   };
   for (const Case& c : cases) {
-    const std::string path = folder_ + "/" + c.name;
+    const std::string path = mFolder + "/" + c.name;
     if (std::string(c.name) == "folder.cube")
       std::filesystem::create_directory(path);
     else if (std::string(c.name) != "missing.cube")
@@ -217,8 +217,8 @@ TEST_F(Lut3DFile, BrokenTablesAreRefusedWithTheirReasonAndKeepTheTable) {
 
   CaptureStdout();
   EXPECT_NE(lut.load_filter_of_cube_3dl_file(nullptr, 17), 0);
-  EXPECT_EQ(lut.load_filter_of_cube_3dl_file(lookPath_.c_str(), 1), -1);
-  EXPECT_EQ(lut.load_filter_of_cube_3dl_file(lookPath_.c_str(), 257), -1);
+  EXPECT_EQ(lut.load_filter_of_cube_3dl_file(mLookPath.c_str(), 1), -1);
+  EXPECT_EQ(lut.load_filter_of_cube_3dl_file(mLookPath.c_str(), 257), -1);
   const std::string out = GetCapturedStdout();
   EXPECT_NE(out.find("Error @load_filter_of_cube_3dl_file(lutSize=257):-1\n"), std::string::npos) << out;
   const lutref::Nv12 after = lutref::grade_with(lut, in, w, h);

@@ -16,12 +16,12 @@ using lutgrade::TableFormat;
 
 class TableReader : public testing::Test {
  protected:
-  void SetUp() override { folder_ = lutref::test_folder(); }
+  void SetUp() override { mFolder = lutref::test_folder(); }
 
   // Reads text as a file of the given format; the reader's lines go to out.
   bool read(const std::string& text, TableFormat format, ParsedTable& table, std::string* out = nullptr) {
     const std::string path =
-        lutref::write_text(folder_ + (format == TableFormat::k3dl ? "/t.3dl" : "/t.cube"), text);
+        lutref::write_text(mFolder + (format == TableFormat::k3dl ? "/t.3dl" : "/t.cube"), text);
     const bool ok = lutgrade::read_table_file(path.c_str(), format, table);
     if (out) *out = table.lines;
     return ok;
@@ -45,7 +45,7 @@ class TableReader : public testing::Test {
     return rgb;
   }
 
-  std::string folder_;
+  std::string mFolder;
 };
 
 TEST(TableFormat, ChosenByTheExactExtension) {
@@ -107,7 +107,7 @@ TEST_F(TableReader, RefusedFilesLeaveNoTable) {
   EXPECT_EQ(t.reason, "expected 8 entries (2^3), found 2") << "the smallest table the entries could fill";
   EXPECT_FALSE(read("LUT_3D_SIZE 2\n0 0 0\n0 0 x\n", TableFormat::kCube, t));
   EXPECT_EQ(t.reason, "bad number on line 3: x");
-  EXPECT_FALSE(lutgrade::read_table_file((folder_ + "/missing.3dl").c_str(), TableFormat::k3dl, t));
+  EXPECT_FALSE(lutgrade::read_table_file((mFolder + "/missing.3dl").c_str(), TableFormat::k3dl, t));
   EXPECT_NE(t.lines.find(" can not open .3DL file\n"), std::string::npos);
   EXPECT_EQ(t.reason.rfind("cannot open", 0), 0u) << t.reason;
 }

@@ -52,10 +52,10 @@ protected:
 }  // namespace
 
 TEST_F(UpdateSign, SignsTheKnownAnswerAndVerifyAgrees) {
-    const ToolRun signed_ = updateSign({"sign", "--key", mDir.file("a.key"), "--package", package(),
+    const ToolRun mSigned = updateSign({"sign", "--key", mDir.file("a.key"), "--package", package(),
                                         "--code", "LUMI_DESK", "--version", "2.0.1"});
-    EXPECT_EQ(signed_.status, 0);
-    EXPECT_EQ(signed_.out, std::string(testkeys::kKnownSignature) + "\n");
+    EXPECT_EQ(mSigned.status, 0);
+    EXPECT_EQ(mSigned.out, std::string(testkeys::kKnownSignature) + "\n");
 
     EXPECT_EQ(verify(testkeys::kPublicA, testkeys::kKnownSignature).status, 0);
     // Rotation: any key of the list.
@@ -81,10 +81,10 @@ TEST_F(UpdateSign, KeygenWritesAPrivateSecretAndPrintsTheCMakeForm) {
     ASSERT_EQ(stat((keys + "/secret.key").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 
-    const ToolRun signed_ = updateSign({"sign", "--key", keys + "/secret.key", "--package",
+    const ToolRun mSigned = updateSign({"sign", "--key", keys + "/secret.key", "--package",
                                         package(), "--code", "LUMI_DESK", "--version", "2.0.1"});
-    ASSERT_EQ(signed_.status, 0);
-    EXPECT_EQ(verify(publicKey.substr(0, 44), signed_.out.substr(0, 88)).status, 0);
+    ASSERT_EQ(mSigned.status, 0);
+    EXPECT_EQ(verify(publicKey.substr(0, 44), mSigned.out.substr(0, 88)).status, 0);
 
     // A second keygen never replaces a key.
     const std::string secret = readFile(keys + "/secret.key");

@@ -88,51 +88,51 @@ std::FILE* open_frame_input(const std::string& path) {
   return stdin;
 }
 
-FrameOutput::FrameOutput(const char* tool, const std::string& path, int frameFd) : tool_(tool), path_(path) {
+FrameOutput::FrameOutput(const char* tool, const std::string& path, int frameFd) : mTool(tool), mPath(path) {
   if (!to_file()) {
-    file_ = fdopen(frameFd, "wb");
-    if (!file_) std::fprintf(stderr, "%s: cannot write standard output\n", tool_);
+    mFile = fdopen(frameFd, "wb");
+    if (!mFile) std::fprintf(stderr, "%s: cannot write standard output\n", mTool);
     return;
   }
-  target_ = follow_links(path_);
+  mTarget = follow_links(mPath);
   struct stat info {};
-  const bool exists = stat(target_.c_str(), &info) == 0;
+  const bool exists = stat(mTarget.c_str(), &info) == 0;
   if (exists && S_ISDIR(info.st_mode)) {
-    std::fprintf(stderr, "%s: cannot write %s: it is a directory\n", tool_, path_.c_str());
+    std::fprintf(stderr, "%s: cannot write %s: it is a directory\n", mTool, mPath.c_str());
     return;
   }
   // Only a regular file can be replaced by a rename; a FIFO or a device is
   // written in place, so that it stays what it is.
-  if (!exists || S_ISREG(info.st_mode)) partial_ = target_ + ".part";
-  const std::string& written = partial_.empty() ? target_ : partial_;
-  file_ = std::fopen(written.c_str(), "wb");
-  if (!file_) {
-    std::fprintf(stderr, "%s: cannot write %s: %s\n", tool_, written.c_str(), std::strerror(errno));
+  if (!exists || S_ISREG(info.st_mode)) mPartial = mTarget + ".part";
+  const std::string& written = mPartial.empty() ? mTarget : mPartial;
+  mFile = std::fopen(written.c_str(), "wb");
+  if (!mFile) {
+    std::fprintf(stderr, "%s: cannot write %s: %s\n", mTool, written.c_str(), std::strerror(errno));
     return;
   }
-  if (!partial_.empty()) watch_partial(partial_);
+  if (!mPartial.empty()) watch_partial(mPartial);
 }
 
 FrameOutput::~FrameOutput() {
-  if (file_) finish(1);
+  if (mFile) finish(1);
 }
 
 bool FrameOutput::write(const void* bytes, std::size_t size, long frameNumber) {
-  if (std::fwrite(bytes, 1, size, file_) == size) return true;
-  std::fprintf(stderr, "\n%s: cannot write frame %ld\n", tool_, frameNumber);
+  if (std::fwrite(bytes, 1, size, mFile) == size) return true;
+  std::fprintf(stderr, "\n%s: cannot write frame %ld\n", mTool, frameNumber);
   return false;
 }
 
 int FrameOutput::finish(int status) {
-  if (!file_) return 1;
-  if (std::fclose(file_) != 0) status = 1;
-  file_ = nullptr;
-  if (partial_.empty()) return status;
-  if (status == 0 && !replace_file(partial_, target_)) {
-    std::fprintf(stderr, "%s: cannot rename %s to %s\n", tool_, partial_.c_str(), target_.c_str());
+  if (!mFile) return 1;
+  if (std::fclose(mFile) != 0) status = 1;
+  mFile = nullptr;
+  if (mPartial.empty()) return status;
+  if (status == 0 && !replace_file(mPartial, mTarget)) {
+    std::fprintf(stderr, "%s: cannot rename %s to %s\n", mTool, mPartial.c_str(), mTarget.c_str());
     status = 1;
   }
-  if (status != 0) std::remove(partial_.c_str());
+  if (status != 0) std::remove(mPartial.c_str());
   forget_partial();
   return status;
 }

@@ -29,8 +29,8 @@ class FrameOutput {
   FrameOutput(const FrameOutput&) = delete;
   FrameOutput& operator=(const FrameOutput&) = delete;
 
-  bool ok() const { return file_ != nullptr; }
-  bool to_file() const { return path_ != "-"; }
+  bool ok() const { return mFile != nullptr; }
+  bool to_file() const { return mPath != "-"; }
   // Writes one frame; prints and returns false when that fails.
   bool write(const void* bytes, std::size_t size, long frameNumber);
   // Closes; a .part file is renamed when status is 0 and removed otherwise.
@@ -38,11 +38,11 @@ class FrameOutput {
   int finish(int status);
 
  private:
-  const char* tool_;
-  std::string path_;     // as given
-  std::string target_;   // path_ with symlinks followed
-  std::string partial_;  // target_.part, or empty when written straight
-  std::FILE* file_ = nullptr;
+  const char* mTool;
+  std::string mPath;     // as given
+  std::string mTarget;   // mPath with symlinks followed
+  std::string mPartial;  // mTarget.part, or empty when written straight
+  std::FILE* mFile = nullptr;
 };
 
 // "\rframes: N  fps: F" on standard error; a newline when last.

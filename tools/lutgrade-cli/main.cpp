@@ -120,31 +120,31 @@ int parse(int argc, char** argv, Options& o) {
 
 class Grader {
  public:
-  Grader(Lut3D& lut, const Options& o) : lut_(lut), o_(o) {
+  Grader(Lut3D& lut, const Options& o) : mLut(lut), mO(o) {
     const std::size_t pixels = static_cast<std::size_t>(o.width) * o.height;
-    frame_.resize(o.format == "yuy2" ? pixels * 2 : pixels * 3 / 2);
+    mFrame.resize(o.format == "yuy2" ? pixels * 2 : pixels * 3 / 2);
   }
-  std::vector<unsigned char>& frame() { return frame_; }
+  std::vector<unsigned char>& frame() { return mFrame; }
 
   void grade() {
-    const int w = o_.width, h = o_.height;
-    unsigned char* y = frame_.data();
+    const int w = mO.width, h = mO.height;
+    unsigned char* y = mFrame.data();
     const std::size_t pixels = static_cast<std::size_t>(w) * h;
-    if (o_.format == "nv12") {
-      lut_.exec_3DLut_NV12(w, h, y, y + pixels, y, y + pixels);
-    } else if (o_.format == "i420") {
+    if (mO.format == "nv12") {
+      mLut.exec_3DLut_NV12(w, h, y, y + pixels, y, y + pixels);
+    } else if (mO.format == "i420") {
       unsigned char* u = y + pixels;
       unsigned char* v = u + pixels / 4;
-      lut_.exec_3DLut_I420(w, h, y, u, v, y, u, v);
+      mLut.exec_3DLut_I420(w, h, y, u, v, y, u, v);
     } else {
-      lut_.exec_3DLut_YUY2(w, h, y, y);
+      mLut.exec_3DLut_YUY2(w, h, y, y);
     }
   }
 
  private:
-  Lut3D& lut_;
-  const Options& o_;
-  std::vector<unsigned char> frame_;
+  Lut3D& mLut;
+  const Options& mO;
+  std::vector<unsigned char> mFrame;
 };
 
 // The table file resampled to --lut-size; empty, after a line with the

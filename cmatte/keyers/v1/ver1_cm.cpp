@@ -186,58 +186,58 @@ ver1_cm::KeyConstants ver1_cm::key_constants(int keyColor) {
   return {0.4f, 0.35f, 0.5f, 10.0f};
 }
 
-ver1_cm::ver1_cm(int gpuPriority) : dc_(kVariant, gpuPriority) {}
+ver1_cm::ver1_cm(int gpuPriority) : mDc(kVariant, gpuPriority) {}
 
 int ver1_cm::initOpenCL() {
   setKeyColor(2);
-  return dc_.initOpenCL();
+  return mDc.initOpenCL();
 }
 
 void ver1_cm::setKeyColor(int code) {
   if (code < 1 || code > 3) return;
-  keyColor_ = code;
+  mKeyColor = code;
   const KeyConstants k = key_constants(code);
-  similar_ = k.similar;
-  similarLower_ = k.lower;
-  similarUpper_ = k.upper;
-  smooth_ = k.smooth;
+  mSimilar = k.similar;
+  mSimilarLower = k.lower;
+  mSimilarUpper = k.upper;
+  mSmooth = k.smooth;
 }
 
 void ver1_cm::requestSimilarCalibration(void (*callback)(float)) {
-  calibRequest_ = 1;
-  callback_ = callback;
+  mCalibRequest = 1;
+  mCallback = callback;
 }
 
 void ver1_cm::prepare_frame(FrameLayout layout, int w, int h) {
-  const bool resized = w != frameW_ || h != frameH_;
-  frameW_ = w;
-  frameH_ = h;
+  const bool resized = w != mFrameW || h != mFrameH;
+  mFrameW = w;
+  mFrameH = h;
   // Each layout keeps its own images, so that alternating layouts of one
   // size never meets a missing set.
-  const int made = frames_[static_cast<int>(layout)].ensure(dc_, layout, w, h, kFrameMessages);
+  const int made = mFrames[static_cast<int>(layout)].ensure(mDc, layout, w, h, kFrameMessages);
   if (made != gpurt::FrameSet<3>::kUnchanged && made < 3) gpurt::gpu_print("%s", kFrameCreateFailed[made]);
   if (!resized) return;
-  matte_.reset();
-  alpha_.reset(cmatte::create_working_plane(dc_.context, queue_a(), w, h, Element::kByte));
-  if (alpha_) matte_.reset(cmatte::create_working_plane(dc_.context, queue_a(), w, h, Element::kByte));
-  if (!matte_) gpurt::gpu_print("Error 4");
-  calib_ = CalibrationSet{};
+  mMatte.reset();
+  mAlpha.reset(cmatte::create_working_plane(mDc.context, queue_a(), w, h, Element::kByte));
+  if (mAlpha) mMatte.reset(cmatte::create_working_plane(mDc.context, queue_a(), w, h, Element::kByte));
+  if (!mMatte) gpurt::gpu_print("Error 4");
+  mCalib = CalibrationSet{};
   create_calibration_set(w / 2, h / 2);
 }
 
 void ver1_cm::create_calibration_set(int w, int h) {
   gpurt::gpu_print("init1:w=%d h=%d\n", w, h);
-  CalibrationSet& c = calib_;
+  CalibrationSet& c = mCalib;
   c.width = w;
   c.height = h;
   // Images cover whole texels and an even number of rows.
   const int iw = cmatte::round_up4(w), ih = (h + 1) / 2 * 2;
-  if (c.half.create(dc_, FrameLayout::kNv12, iw, ih, kFrameMessages) != 0) return;
-  c.hsv.reset(create_hsv_image(dc_.context, iw, ih));
+  if (c.half.create(mDc, FrameLayout::kNv12, iw, ih, kFrameMessages) != 0) return;
+  c.hsv.reset(create_hsv_image(mDc.context, iw, ih));
   if (!c.hsv) return;
-  if (c.halfYuy2.create(dc_, FrameLayout::kYuy2, iw, ih, kFrameMessages) != 0) return;
+  if (c.halfYuy2.create(mDc, FrameLayout::kYuy2, iw, ih, kFrameMessages) != 0) return;
   for (gpurt::MemObject* plane : {&c.alpha, &c.matte, &c.stats}) {
-    plane->reset(cmatte::create_working_plane(dc_.context, queue_b(), w, h, Element::kByte));
+    plane->reset(cmatte::create_working_plane(mDc.context, queue_b(), w, h, Element::kByte));
     if (!*plane) return;
   }
   const std::size_t positions = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
@@ -248,21 +248,21 @@ void ver1_cm::create_calibration_set(int w, int h) {
 
 void ver1_cm::run(FrameLayout layout, int w, int h, const std::uint8_t* const cam[], const std::uint8_t* const bg[],
                   std::uint8_t* const out[]) {
-  if (!dc_.ready) return;
+  if (!mDc.ready) return;
   const FrameLayoutPlan& plan = layout_plan(layout);
   if (!gpurt::check_frames(plan.exec, layout, w, h, {cam, bg, out})) return;
   prepare_frame(layout, w, h);
-  const gpurt::FrameSet<3>& frames = frames_[static_cast<int>(layout)];
-  const RoleValues values{&frames[0], &frames[1], &frames[2], alpha_, matte_, keyColor_, w};
+  const gpurt::FrameSet<3>& frames = mFrames[static_cast<int>(layout)];
+  const RoleValues values{&frames[0], &frames[1], &frames[2], mAlpha, mMatte, mKeyColor, w};
   const std::size_t tw = static_cast<std::size_t>(w / 4), uh = static_cast<std::size_t>(h);
 
   gpurt::StepStatuses steps;
   steps.record(frames[0].upload(queue_a(), cam, kFrameMessages));
   steps.record(frames[1].upload(queue_a(), bg, kFrameMessages));
-  gpurt::QueueLauncher launcher(dc_, queue_a());
+  gpurt::QueueLauncher launcher(mDc, queue_a());
   steps.record(launcher.run(
       ver1_pass(plan.distance, role_args(plan.distanceArgs, values, plan.distanceSite), {tw, uh}, kGetAlphaFailed)));
-  steps.record(launcher.run(smooth_pass(alpha_, w, h, similar_, smooth_, matte_, 599)));
+  steps.record(launcher.run(smooth_pass(mAlpha, w, h, mSimilar, mSmooth, mMatte, 599)));
   steps.record(launcher.run(
       ver1_pass(plan.blend, role_args(plan.blendArgs, values, plan.blendSite), {tw, uh / 2}, kBlendFailed)));
   if (steps.combined() != CL_SUCCESS) gpurt::gpu_print("Error @clFinish:%d\n", steps.combined());
@@ -277,7 +277,7 @@ void ver1_cm::run(FrameLayout layout, int w, int h, const std::uint8_t* const ca
     if (finished != CL_SUCCESS) gpurt::gpu_print(kReadFailed, finished);
   }
 
-  if (calibRequest_) calibrate(layout, w, h);
+  if (mCalibRequest) calibrate(layout, w, h);
 }
 
 void ver1_cm::runNV12(int w, int h, const unsigned char* camY, const unsigned char* camUV, const unsigned char* bgY,
@@ -296,18 +296,18 @@ void ver1_cm::runYUY2(int w, int h, const unsigned char* cam, const unsigned cha
 }
 
 void ver1_cm::evaluateSimilarity(float similar, float smooth, float e[5]) {
-  CalibrationSet& c = calib_;
-  const FrameLayoutPlan& plan = layout_plan(calibLayout_ == kNv12 ? FrameLayout::kNv12 : FrameLayout::kYuy2);
-  const gpurt::FrameImages& half = calibLayout_ == kNv12 ? c.half : c.halfYuy2;
+  CalibrationSet& c = mCalib;
+  const FrameLayoutPlan& plan = layout_plan(mCalibLayout == kNv12 ? FrameLayout::kNv12 : FrameLayout::kYuy2);
+  const gpurt::FrameImages& half = mCalibLayout == kNv12 ? c.half : c.halfYuy2;
   const Grid grid{texels4(c.width), static_cast<std::size_t>(c.height)};
-  const RoleValues values{&half, nullptr, nullptr, c.alpha, c.matte, keyColor_, c.width};
-  gpurt::QueueLauncher launcher(dc_, queue_b());
+  const RoleValues values{&half, nullptr, nullptr, c.alpha, c.matte, mKeyColor, c.width};
+  gpurt::QueueLauncher launcher(mDc, queue_b());
   launcher.run(ver1_pass(plan.distance, role_args(plan.distanceArgs, values, -1), grid, kGetAlphaFailed));
   launcher.run(smooth_pass(c.alpha, c.width, c.height, similar, smooth, c.matte, -1));
   std::vector<ArgStep> statArgs;
   for (int i = 0; i < half.plane_count(); ++i) statArgs.push_back({mem(half.plane(i)), kArg});
   for (cl_mem m : {c.hsv.get(), c.matte.get(), c.stats.get()}) statArgs.push_back({mem(m), kArg});
-  statArgs.push_back({i32(keyColor_), kArg});
+  statArgs.push_back({i32(mKeyColor), kArg});
   launcher.run(ver1_pass(plan.stat, std::move(statArgs), grid, plan.statFailed));
   const std::size_t positions = c.alphaArray.size();
   if (positions > 0) {
@@ -340,11 +340,11 @@ void ver1_cm::evaluateSimilarity(float similar, float smooth, float e[5]) {
 }
 
 void ver1_cm::calibrate(FrameLayout layout, int w, int h) {
-  calibRequest_ = 0;
-  calibLayout_ = layout == FrameLayout::kNv12 ? kNv12 : kYuy2;
-  CalibrationSet& c = calib_;
+  mCalibRequest = 0;
+  mCalibLayout = layout == FrameLayout::kNv12 ? kNv12 : kYuy2;
+  CalibrationSet& c = mCalib;
   const FrameLayoutPlan& plan = layout_plan(layout);
-  const gpurt::FrameImages& cam = frames_[static_cast<int>(layout)][0];
+  const gpurt::FrameImages& cam = mFrames[static_cast<int>(layout)][0];
   const gpurt::FrameImages& half = layout == FrameLayout::kNv12 ? c.half : c.halfYuy2;
   std::vector<ArgStep> args;
   for (const gpurt::FrameImages* frame : {&cam, &half})
@@ -353,18 +353,18 @@ void ver1_cm::calibrate(FrameLayout layout, int w, int h) {
   // NV12 items cover two rows of the half frame, YUY2 items one.
   const std::size_t rows = static_cast<std::size_t>(layout == FrameLayout::kNv12 ? (h / 2 + 1) / 2 : h / 2);
   const cl_int status =
-      gpurt::QueueLauncher(dc_, queue_b())
+      gpurt::QueueLauncher(mDc, queue_b())
           .run(ver1_pass(plan.subSample, std::move(args), {texels4(w / 2), rows}, plan.subSampleFailed));
   if (status != CL_SUCCESS) return;
-  const KeyConstants k = key_constants(keyColor_);
-  similar_ = k.similar;
-  similarLower_ = k.lower;
-  similarUpper_ = k.upper;
-  smooth_ = k.smooth;
-  const cmatte::SimilarResult best = cmatte::searchSimilar(similar_, similarLower_, similarUpper_, c.alphaArray.data(),
-                                                           c.statArray.data(), keyColor_, c.width, c.height, this);
+  const KeyConstants k = key_constants(mKeyColor);
+  mSimilar = k.similar;
+  mSimilarLower = k.lower;
+  mSimilarUpper = k.upper;
+  mSmooth = k.smooth;
+  const cmatte::SimilarResult best = cmatte::searchSimilar(mSimilar, mSimilarLower, mSimilarUpper, c.alphaArray.data(),
+                                                           c.statArray.data(), mKeyColor, c.width, c.height, this);
   gpurt::gpu_print("==>> serach_Similar=%f\n", best.similar);
-  calibratedSimilar_ = best.similar;
-  if (callback_) callback_(best.similar);
-  similar_ = best.similar;
+  mCalibratedSimilar = best.similar;
+  if (mCallback) mCallback(best.similar);
+  mSimilar = best.similar;
 }

@@ -54,7 +54,7 @@ class ver1_cm : public base_cm, public cmatte::SimilarityEvaluator {
 
   int initOpenCL() override;
   void setKeyColor(int code) override;
-  void setSimilar(float similar) override { similar_ = similar; }
+  void setSimilar(float similar) override { mSimilar = similar; }
   void requestSimilarCalibration(void (*callback)(float)) override;
   void setCoffThres(float) override {}
   void runNV12(int w, int h, const unsigned char* camY, const unsigned char* camUV, const unsigned char* bgY,
@@ -66,15 +66,15 @@ class ver1_cm : public base_cm, public cmatte::SimilarityEvaluator {
   // Error sums of the calibration frame's matte at one similarity (e0 .. e4).
   void evaluateSimilarity(float similar, float smooth, float e[5]) override;
 
-  const gpurt::DeviceContext& device_context() const { return dc_; }
-  int key_color() const { return keyColor_; }
-  float similar() const { return similar_; }
-  float similar_lower() const { return similarLower_; }
-  float similar_upper() const { return similarUpper_; }
-  float smooth() const { return smooth_; }
-  bool calibration_requested() const { return calibRequest_ != 0; }
-  float calibrated_similar() const { return calibratedSimilar_; }
-  const CalibrationSet& calibration_set() const { return calib_; }
+  const gpurt::DeviceContext& device_context() const { return mDc; }
+  int key_color() const { return mKeyColor; }
+  float similar() const { return mSimilar; }
+  float similar_lower() const { return mSimilarLower; }
+  float similar_upper() const { return mSimilarUpper; }
+  float smooth() const { return mSmooth; }
+  bool calibration_requested() const { return mCalibRequest != 0; }
+  float calibrated_similar() const { return mCalibratedSimilar; }
+  const CalibrationSet& calibration_set() const { return mCalib; }
 
  private:
   // Both layouts' frame: size check, images, upload, passes, read-back, calibration.
@@ -82,19 +82,19 @@ class ver1_cm : public base_cm, public cmatte::SimilarityEvaluator {
            std::uint8_t* const out[]);
   void prepare_frame(gpurt::FrameLayout layout, int w, int h);
   void create_calibration_set(int w, int h);
-  cl_command_queue queue_a() const { return dc_.queues[0]; }
-  cl_command_queue queue_b() const { return dc_.queues[1]; }
+  cl_command_queue queue_a() const { return mDc.queues[0]; }
+  cl_command_queue queue_b() const { return mDc.queues[1]; }
   void calibrate(gpurt::FrameLayout layout, int w, int h);
 
-  gpurt::DeviceContext dc_;
-  int frameW_ = 0, frameH_ = 0;
-  int keyColor_ = 2;
-  int calibRequest_ = 0;
-  Layout calibLayout_ = kNv12;
-  float calibratedSimilar_ = 0.0f;
-  float similar_ = 0.4f, similarLower_ = 0.35f, similarUpper_ = 0.5f, smooth_ = 10.0f;
-  void (*callback_)(float) = nullptr;
-  std::array<gpurt::FrameSet<3>, 3> frames_;  // camera, background, output; in FrameLayout order (no I420)
-  gpurt::MemObject alpha_, matte_;            // closeness and matte of the frame
-  CalibrationSet calib_;
+  gpurt::DeviceContext mDc;
+  int mFrameW = 0, mFrameH = 0;
+  int mKeyColor = 2;
+  int mCalibRequest = 0;
+  Layout mCalibLayout = kNv12;
+  float mCalibratedSimilar = 0.0f;
+  float mSimilar = 0.4f, mSimilarLower = 0.35f, mSimilarUpper = 0.5f, mSmooth = 10.0f;
+  void (*mCallback)(float) = nullptr;
+  std::array<gpurt::FrameSet<3>, 3> mFrames;  // camera, background, output; in FrameLayout order (no I420)
+  gpurt::MemObject mAlpha, mMatte;            // closeness and matte of the frame
+  CalibrationSet mCalib;
 };

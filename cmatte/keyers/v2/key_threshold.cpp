@@ -41,29 +41,29 @@ int otsu_threshold(const std::uint32_t counts[256], int n) {
 }
 
 void ThresholdHistory::resetThresholdHistory() {
-  ringPos_ = 0;
+  mRingPos = 0;
   for (int c = 0; c < kCodes; ++c) {
-    acceptCount_[c] = 0;
-    std::fill(ring_[c], ring_[c] + kRing, 0);
-    lower_[c] = kLower[c];
-    upper_[c] = kUpper[c];
+    mAcceptCount[c] = 0;
+    std::fill(mRing[c], mRing[c] + kRing, 0);
+    mLower[c] = kLower[c];
+    mUpper[c] = kUpper[c];
   }
 }
 
 int ThresholdHistory::stabiliseThreshold(int t0, float f, int c) {
   if (c < 0 || c >= kCodes) c = 0;
   const int t = static_cast<int>(static_cast<float>(t0) * f);
-  if (lower_[c] < t0 && t0 < upper_[c]) {
-    const int r = std::min(t, upper_[c]);
-    ring_[c][ringPos_] = r;
-    ringPos_ = (ringPos_ + 1) % kRing;
-    acceptCount_[c] += 1;
+  if (mLower[c] < t0 && t0 < mUpper[c]) {
+    const int r = std::min(t, mUpper[c]);
+    mRing[c][mRingPos] = r;
+    mRingPos = (mRingPos + 1) % kRing;
+    mAcceptCount[c] += 1;
     return r;
   }
-  if (t <= upper_[c]) return t;
-  if (acceptCount_[c] < kRing) return upper_[c];
-  std::sort(ring_[c], ring_[c] + kRing);
-  return ring_[c][2];
+  if (t <= mUpper[c]) return t;
+  if (mAcceptCount[c] < kRing) return mUpper[c];
+  std::sort(mRing[c], mRing[c] + kRing);
+  return mRing[c][2];
 }
 
 }  // namespace cmatte

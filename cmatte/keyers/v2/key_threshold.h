@@ -35,16 +35,16 @@ class ThresholdHistory {
   // codes outside 0..3 count as code 0.
   int stabiliseThreshold(int t0, float f, int c);
 
-  int accept_count(int c) const { return acceptCount_[c]; }
-  int ring_position() const { return ringPos_; }
-  const std::int32_t* ring(int c) const { return ring_[c]; }
+  int accept_count(int c) const { return mAcceptCount[c]; }
+  int ring_position() const { return mRingPos; }
+  const std::int32_t* ring(int c) const { return mRing[c]; }
 
  private:
-  std::int32_t acceptCount_[kCodes];
-  std::int32_t ringPos_;
-  std::int32_t ring_[kCodes][kRing];
-  std::int32_t lower_[kCodes];
-  std::int32_t upper_[kCodes];
+  std::int32_t mAcceptCount[kCodes];
+  std::int32_t mRingPos;
+  std::int32_t mRing[kCodes][kRing];
+  std::int32_t mLower[kCodes];
+  std::int32_t mUpper[kCodes];
 };
 
 }  // namespace cmatte

@@ -90,46 +90,46 @@ cl_mem create_table_image(cl_context context) {
 
 }  // namespace
 
-ver2_cm::ver2_cm(int gpuPriority) : dc_(kVariant, gpuPriority) {}
+ver2_cm::ver2_cm(int gpuPriority) : mDc(kVariant, gpuPriority) {}
 
 int ver2_cm::initOpenCL() {
-  coffThres_ = 1.0f;
-  frameW_ = frameH_ = 0;
-  history_.resetThresholdHistory();
-  const int status = dc_.initOpenCL();
+  mCoffThres = 1.0f;
+  mFrameW = mFrameH = 0;
+  mHistory.resetThresholdHistory();
+  const int status = mDc.initOpenCL();
   if (status == -1) return status;
 
   // The sRGB decoding curve and the L*a*b* companding function at i / 512.
   for (int i = 0; i < kTableSize; ++i) {
     const float x = static_cast<float>(i) * 0.001953125f;
-    linearisation_[i] = x <= 0.04045f ? x * 0.07739938f : std::pow((x + 0.055f) * 0.94786733f, 2.4f);
-    lab_[i] = x > 0.008856f ? std::pow(x, 0.33333334f) : 7.787f * x + 0.13793103f;
+    mLinearisation[i] = x <= 0.04045f ? x * 0.07739938f : std::pow((x + 0.055f) * 0.94786733f, 2.4f);
+    mLab[i] = x > 0.008856f ? std::pow(x, 0.33333334f) : 7.787f * x + 0.13793103f;
   }
-  linImage_.reset(create_table_image(dc_.context));
-  if (linImage_) labImage_.reset(create_table_image(dc_.context));
-  if (!labImage_) {
-    dc_.ready = 0;
+  mLinImage.reset(create_table_image(mDc.context));
+  if (mLinImage) mLabImage.reset(create_table_image(mDc.context));
+  if (!mLabImage) {
+    mDc.ready = 0;
     return -1;
   }
   cl_int upload = CL_SUCCESS;
-  for (auto [image, table] : {std::pair{linImage_.get(), linearisation_}, std::pair{labImage_.get(), lab_}}) {
+  for (auto [image, table] : {std::pair{mLinImage.get(), mLinearisation}, std::pair{mLabImage.get(), mLab}}) {
     const std::size_t origin[3] = {0, 0, 0}, region[3] = {kTableSize, 1, 1};
     upload = queue() ? clEnqueueWriteImage(queue(), image, CL_TRUE, origin, region, 0, 0, table, 0, nullptr, nullptr)
                      : CL_INVALID_COMMAND_QUEUE;
     if (upload != CL_SUCCESS) gpurt::gpu_print("Error @clEnqueueWriteImage(1Y):%d\n", upload);
   }
   const int final = status + upload;
-  dc_.ready = final == 0 ? 1 : 0;
+  mDc.ready = final == 0 ? 1 : 0;
   return final;
 }
 
 void ver2_cm::create_quarter_planes(const cmatte::Ver2Geometry& g) {
-  for (gpurt::MemObject& plane : quarter_) {
-    plane.reset(cmatte::create_working_plane(dc_.context, queue(), g.qw, g.qh, Element::kFloat));
+  for (gpurt::MemObject& plane : mQuarter) {
+    plane.reset(cmatte::create_working_plane(mDc.context, queue(), g.qw, g.qh, Element::kFloat));
     if (!plane) return;
   }
-  Ga_.reset(cmatte::create_working_plane(dc_.context, queue(), g.fullW, g.fullH, Element::kFloat));
-  if (Ga_) Gb_.reset(cmatte::create_working_plane(dc_.context, queue(), g.fullW, g.fullH, Element::kFloat));
+  Ga_.reset(cmatte::create_working_plane(mDc.context, queue(), g.fullW, g.fullH, Element::kFloat));
+  if (Ga_) Gb_.reset(cmatte::create_working_plane(mDc.context, queue(), g.fullW, g.fullH, Element::kFloat));
 }
 
 void ver2_cm::create_working_set(WorkingSet& work, int w, int h) {
@@ -145,25 +145,25 @@ void ver2_cm::create_working_set(WorkingSet& work, int w, int h) {
                 {&work.half, (w + 1) / 2, (h + 1) / 2, Element::kByte},
                 {&work.quarter, (w + 3) / 4, (h + 3) / 4, Element::kByte}};
   for (const auto& p : planes) {
-    p.plane->reset(cmatte::create_working_plane(dc_.context, queue(), p.w, p.h, p.element));
+    p.plane->reset(cmatte::create_working_plane(mDc.context, queue(), p.w, p.h, p.element));
     if (!*p.plane) return;
   }
 }
 
 void ver2_cm::prepare_frame(FrameLayout layout, int w, int h) {
-  if (w != frameW_ || h != frameH_) {
-    const bool resized = frameW_ != 0 || frameH_ != 0;
-    frameW_ = w;
-    frameH_ = h;
+  if (w != mFrameW || h != mFrameH) {
+    const bool resized = mFrameW != 0 || mFrameH != 0;
+    mFrameW = w;
+    mFrameH = h;
     Gb_.reset();
     Ga_.reset();
-    for (int i = cmatte::kQuarterPlanes - 1; i >= 0; --i) quarter_[i].reset();
-    geometry_ = cmatte::ver2_geometry(w, h);
-    create_quarter_planes(geometry_);
-    if (resized) history_.resetThresholdHistory();
+    for (int i = cmatte::kQuarterPlanes - 1; i >= 0; --i) mQuarter[i].reset();
+    mGeometry = cmatte::ver2_geometry(w, h);
+    create_quarter_planes(mGeometry);
+    if (resized) mHistory.resetThresholdHistory();
   }
-  LayoutSet& set = layouts_[static_cast<int>(layout)];
-  const int made = set.frames.ensure(dc_, layout, w, h, kFrameMessages, gpurt::FrameAccess::kKernelBuffers);
+  LayoutSet& set = mLayouts[static_cast<int>(layout)];
+  const int made = set.frames.ensure(mDc, layout, w, h, kFrameMessages, gpurt::FrameAccess::kKernelBuffers);
   if (made == gpurt::FrameSet<3>::kUnchanged) return;
   set.work = WorkingSet{};
   if (made == 3) create_working_set(set.work, w, h);
@@ -175,7 +175,7 @@ int ver2_cm::keyHistogramThreshold(gpurt::Launcher& launcher, WorkingSet& work, 
     if (*buffer) continue;
     cl_int created = CL_INVALID_CONTEXT;
     cl_mem made = nullptr;
-    if (dc_.context) made = clCreateBuffer(dc_.context, CL_MEM_READ_WRITE, sizeof(cl_uint) * words, nullptr, &created);
+    if (mDc.context) made = clCreateBuffer(mDc.context, CL_MEM_READ_WRITE, sizeof(cl_uint) * words, nullptr, &created);
     if (created != CL_SUCCESS) {
       gpurt::gpu_print("Error @clCreateBuffer(histQ):%d\n", created);
       made = nullptr;
@@ -187,37 +187,37 @@ int ver2_cm::keyHistogramThreshold(gpurt::Launcher& launcher, WorkingSet& work, 
       launcher, cmatte::histogram_passes(tier, work.K, work.half, work.quarter, work.histRows, work.histTotal)));
   cl_int read = CL_INVALID_MEM_OBJECT;
   if (work.histTotal && queue())
-    read = clEnqueueReadBuffer(queue(), work.histTotal, CL_TRUE, 0, sizeof(cl_uint) * 256, histogram_.data(), 0,
+    read = clEnqueueReadBuffer(queue(), work.histTotal, CL_TRUE, 0, sizeof(cl_uint) * 256, mHistogram.data(), 0,
                                nullptr, nullptr);
   statuses.record(read);
   if (statuses.combined() != CL_SUCCESS) {
     gpurt::gpu_print(kReadFailed, statuses.combined());
     return 0;
   }
-  return cmatte::otsu_threshold(histogram_.data(), tier.count);
+  return cmatte::otsu_threshold(mHistogram.data(), tier.count);
 }
 
 void ver2_cm::run(FrameLayout layout, int w, int h, const std::uint8_t* const cam[], const std::uint8_t* const bg[],
                   std::uint8_t* const out[]) {
-  if (!dc_.ready) return;
+  if (!mDc.ready) return;
   const int planes = gpurt::plane_count(layout);
   if (!gpurt::check_frames(cmatte::ver2_exec_name(layout), layout, w, h, {cam, bg, out})) return;
   prepare_frame(layout, w, h);
-  LayoutSet& set = layouts_[static_cast<int>(layout)];
+  LayoutSet& set = mLayouts[static_cast<int>(layout)];
   const gpurt::FrameImages &camImages = set.frames[0], &bgImages = set.frames[1], &outImages = set.frames[2];
   WorkingSet& work = set.work;
   const cmatte::KeyPlanes keyPlanes{work.K, work.S, work.M, work.A8, work.Af};
   cmatte::GuidePlanes guide{{}, Ga_, Gb_};
-  for (int i = 0; i < cmatte::kQuarterPlanes; ++i) guide.quarter[i] = quarter_[i];
+  for (int i = 0; i < cmatte::kQuarterPlanes; ++i) guide.quarter[i] = mQuarter[i];
 
   camImages.upload(queue(), cam, kFrameMessages);
   bgImages.upload(queue(), bg, kFrameMessages);
-  gpurt::QueueLauncher launcher(dc_, queue());
-  launcher.run(cmatte::key_pass(camImages, linImage_, labImage_, keyColor_, keyPlanes, geometry_));
+  gpurt::QueueLauncher launcher(mDc, queue());
+  launcher.run(cmatte::key_pass(camImages, mLinImage, mLabImage, mKeyColor, keyPlanes, mGeometry));
   const int t0 = keyHistogramThreshold(launcher, work, w, h);
-  lastThreshold_ = history_.stabiliseThreshold(t0, coffThres_, keyColor_);
-  gpurt::run_passes(launcher, cmatte::matte_passes(keyPlanes, guide, geometry_, w, h, lastThreshold_));
-  launcher.run(cmatte::blend_pass(camImages, bgImages, outImages, keyPlanes, keyColor_, geometry_));
+  mLastThreshold = mHistory.stabiliseThreshold(t0, mCoffThres, mKeyColor);
+  gpurt::run_passes(launcher, cmatte::matte_passes(keyPlanes, guide, mGeometry, w, h, mLastThreshold));
+  launcher.run(cmatte::blend_pass(camImages, bgImages, outImages, keyPlanes, mKeyColor, mGeometry));
 
   // I420 reports the reads so far after its chroma reads.
   gpurt::StepStatuses reads;

@@ -31,10 +31,10 @@ class ver2_cm : public base_cm {
   explicit ver2_cm(int gpuPriority);
 
   int initOpenCL() override;
-  void setKeyColor(int code) override { keyColor_ = code; }
+  void setKeyColor(int code) override { mKeyColor = code; }
   void setSimilar(float) override {}
   void requestSimilarCalibration(void (*)(float)) override {}
-  void setCoffThres(float coff) override { coffThres_ = coff; }
+  void setCoffThres(float coff) override { mCoffThres = coff; }
   void runNV12(int w, int h, const unsigned char* camY, const unsigned char* camUV, const unsigned char* bgY,
                const unsigned char* bgUV, unsigned char* outY, unsigned char* outUV) override;
   void runI420(int w, int h, const unsigned char* camY, const unsigned char* camU, const unsigned char* camV,
@@ -42,14 +42,14 @@ class ver2_cm : public base_cm {
                unsigned char* outU, unsigned char* outV) override;
   void runYUY2(int w, int h, const unsigned char* cam, const unsigned char* bg, unsigned char* out) override;
 
-  const gpurt::DeviceContext& device_context() const { return dc_; }
-  int key_color() const { return keyColor_; }
-  float coff_thres() const { return coffThres_; }
-  const cmatte::ThresholdHistory& threshold_history() const { return history_; }
-  const std::array<std::uint32_t, 256>& last_histogram() const { return histogram_; }
-  int last_threshold() const { return lastThreshold_; }
-  const LayoutSet& nv12_set() const { return layouts_[0]; }
-  cl_command_queue queue() const { return dc_.queues[0]; }
+  const gpurt::DeviceContext& device_context() const { return mDc; }
+  int key_color() const { return mKeyColor; }
+  float coff_thres() const { return mCoffThres; }
+  const cmatte::ThresholdHistory& threshold_history() const { return mHistory; }
+  const std::array<std::uint32_t, 256>& last_histogram() const { return mHistogram; }
+  int last_threshold() const { return mLastThreshold; }
+  const LayoutSet& nv12_set() const { return mLayouts[0]; }
+  cl_command_queue queue() const { return mDc.queues[0]; }
 
  private:
   // Every layout's frame: size check, images, upload, passes, read-back.
@@ -60,18 +60,18 @@ class ver2_cm : public base_cm {
   void create_working_set(WorkingSet& work, int w, int h);
   int keyHistogramThreshold(gpurt::Launcher& launcher, WorkingSet& work, int w, int h);
 
-  gpurt::DeviceContext dc_;
-  float linearisation_[kTableSize] = {};
-  float lab_[kTableSize] = {};
-  gpurt::MemObject linImage_, labImage_;
-  float coffThres_ = 1.0f;
-  int keyColor_ = 0;
-  int frameW_ = 0, frameH_ = 0;
-  cmatte::Ver2Geometry geometry_{};
-  cmatte::ThresholdHistory history_;
-  gpurt::MemObject quarter_[cmatte::kQuarterPlanes];
+  gpurt::DeviceContext mDc;
+  float mLinearisation[kTableSize] = {};
+  float mLab[kTableSize] = {};
+  gpurt::MemObject mLinImage, mLabImage;
+  float mCoffThres = 1.0f;
+  int mKeyColor = 0;
+  int mFrameW = 0, mFrameH = 0;
+  cmatte::Ver2Geometry mGeometry{};
+  cmatte::ThresholdHistory mHistory;
+  gpurt::MemObject mQuarter[cmatte::kQuarterPlanes];
   gpurt::MemObject Ga_, Gb_;          // per object, so objects of different frame sizes can alternate
-  std::array<LayoutSet, 3> layouts_;  // in FrameLayout order
-  std::array<std::uint32_t, 256> histogram_{};
-  int lastThreshold_ = 0;
+  std::array<LayoutSet, 3> mLayouts;  // in FrameLayout order
+  std::array<std::uint32_t, 256> mHistogram{};
+  int mLastThreshold = 0;
 };

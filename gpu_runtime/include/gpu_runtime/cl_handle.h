@@ -13,10 +13,10 @@ template <class Handle, cl_int(CL_API_CALL* Release)(Handle)>
 class ClOwner {
  public:
   ClOwner() = default;
-  explicit ClOwner(Handle handle) : handle_(handle) {}
-  ClOwner(ClOwner&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+  explicit ClOwner(Handle handle) : mHandle(handle) {}
+  ClOwner(ClOwner&& other) noexcept : mHandle(std::exchange(other.mHandle, nullptr)) {}
   ClOwner& operator=(ClOwner&& other) noexcept {
-    if (this != &other) reset(std::exchange(other.handle_, nullptr));
+    if (this != &other) reset(std::exchange(other.mHandle, nullptr));
     return *this;
   }
   ClOwner(const ClOwner&) = delete;
@@ -25,15 +25,15 @@ class ClOwner {
 
   // Releases the held object, if any, and takes over the new one.
   void reset(Handle handle = nullptr) {
-    if (handle_) Release(handle_);
-    handle_ = handle;
+    if (mHandle) Release(mHandle);
+    mHandle = handle;
   }
-  Handle get() const { return handle_; }
+  Handle get() const { return mHandle; }
   // Borrowed by OpenCL calls; the owner keeps its reference.
-  operator Handle() const { return handle_; }
+  operator Handle() const { return mHandle; }
 
  private:
-  Handle handle_ = nullptr;
+  Handle mHandle = nullptr;
 };
 
 using MemObject = ClOwner<cl_mem, clReleaseMemObject>;

@@ -63,7 +63,7 @@ class DeviceContext {
   Program build_program();
   cl_int create_kernels(cl_program program);
 
-  const ContextVariant& variant_;
+  const ContextVariant& mVariant;
 };
 
 }  // namespace gpurt

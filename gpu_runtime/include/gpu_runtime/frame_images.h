@@ -62,11 +62,11 @@ class FrameImages {
   int create(const DeviceContext& dc, FrameLayout layout, int w, int h, const FrameMessages& m,
              FrameAccess access = FrameAccess::kReadWrite);
 
-  FrameLayout layout() const { return layout_; }
-  int plane_count() const { return gpurt::plane_count(layout_); }
-  cl_mem plane(int i) const { return planes_[i]; }
+  FrameLayout layout() const { return mLayout; }
+  int plane_count() const { return gpurt::plane_count(mLayout); }
+  cl_mem plane(int i) const { return mPlanes[i]; }
   // What kernels take for plane i: its buffer copy (kKernelBuffers) or the image.
-  cl_mem kernel_plane(int i) const { return access_ == FrameAccess::kKernelBuffers ? buffers_[i] : planes_[i]; }
+  cl_mem kernel_plane(int i) const { return mAccess == FrameAccess::kKernelBuffers ? mBuffers[i] : mPlanes[i]; }
   // Region of plane i in texels: whole rows of the host plane.
   std::size_t texel_width(int i) const;
   std::size_t rows(int i) const;
@@ -83,12 +83,12 @@ class FrameImages {
   cl_int read_back(cl_command_queue q, std::uint8_t* const host[]) const;
 
  private:
-  FrameLayout layout_ = FrameLayout::kNv12;
-  int w_ = 0, h_ = 0;
-  std::size_t chromaTexels_ = 0;  // I420: texels per chroma row, w/4 (RG), w/8 (RGBA) or w/2 (R)
-  FrameAccess access_ = FrameAccess::kReadWrite;
-  MemObject planes_[kMaxPlanes];
-  MemObject buffers_[kMaxPlanes];  // kKernelBuffers only
+  FrameLayout mLayout = FrameLayout::kNv12;
+  int mW = 0, mH = 0;
+  std::size_t mChromaTexels = 0;  // I420: texels per chroma row, w/4 (RG), w/8 (RGBA) or w/2 (R)
+  FrameAccess mAccess = FrameAccess::kReadWrite;
+  MemObject mPlanes[kMaxPlanes];
+  MemObject mBuffers[kMaxPlanes];  // kKernelBuffers only
 };
 
 // The frames of one layout that a processing object keeps (a grading
@@ -104,23 +104,23 @@ class FrameSet {
   // kUnchanged, the index of the frame whose creation failed, or N.
   int ensure(const DeviceContext& dc, FrameLayout layout, int w, int h, const FrameMessages& m,
              FrameAccess access = FrameAccess::kReadWrite) {
-    if (layout == layout_ && w == w_ && h == h_) return kUnchanged;
-    layout_ = layout;
-    w_ = w;
-    h_ = h;
-    for (FrameImages& frame : frames_) frame = FrameImages{};
+    if (layout == mLayout && w == mW && h == mH) return kUnchanged;
+    mLayout = layout;
+    mW = w;
+    mH = h;
+    for (FrameImages& frame : mFrames) frame = FrameImages{};
     for (std::size_t i = 0; i < N; ++i)
-      if (frames_[i].create(dc, layout, w, h, m, access) != 0) return static_cast<int>(i);
+      if (mFrames[i].create(dc, layout, w, h, m, access) != 0) return static_cast<int>(i);
     return static_cast<int>(N);
   }
 
-  FrameImages& operator[](std::size_t i) { return frames_[i]; }
-  const FrameImages& operator[](std::size_t i) const { return frames_[i]; }
+  FrameImages& operator[](std::size_t i) { return mFrames[i]; }
+  const FrameImages& operator[](std::size_t i) const { return mFrames[i]; }
 
  private:
-  FrameLayout layout_ = FrameLayout::kNv12;
-  int w_ = 0, h_ = 0;
-  std::array<FrameImages, N> frames_;
+  FrameLayout mLayout = FrameLayout::kNv12;
+  int mW = 0, mH = 0;
+  std::array<FrameImages, N> mFrames;
 };
 
 // A frame is usable when every plane exists, the width is a positive multiple

@@ -42,12 +42,12 @@ class Launcher {
 // Launches on one queue of a device context.
 class QueueLauncher : public Launcher {
  public:
-  QueueLauncher(DeviceContext& dc, cl_command_queue queue) : dc_(dc), queue_(queue) {}
+  QueueLauncher(DeviceContext& dc, cl_command_queue queue) : mDc(dc), mQueue(queue) {}
   cl_int run(const Pass& pass) override;
 
  private:
-  DeviceContext& dc_;
-  cl_command_queue queue_;
+  DeviceContext& mDc;
+  cl_command_queue mQueue;
 };
 
 // Runs the passes in order, every one even after a failure; the OR of their statuses.
@@ -58,13 +58,13 @@ cl_int run_passes(Launcher& launcher, const std::vector<Pass>& passes);
 class StepStatuses {
  public:
   cl_int record(cl_int status) {
-    combined_ |= status;
+    mCombined |= status;
     return status;
   }
-  cl_int combined() const { return combined_; }
+  cl_int combined() const { return mCombined; }
 
  private:
-  cl_int combined_ = CL_SUCCESS;
+  cl_int mCombined = CL_SUCCESS;
 };
 
 }  // namespace gpurt

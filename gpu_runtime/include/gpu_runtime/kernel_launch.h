@@ -15,34 +15,34 @@ class KernelArg {
  public:
   static KernelArg mem(cl_mem m) {
     KernelArg a(sizeof(cl_mem));
-    a.mem_ = m;
-    a.isMem_ = true;
+    a.mMem = m;
+    a.mIsMem = true;
     return a;
   }
   static KernelArg i32(cl_int v) {
     KernelArg a(sizeof(cl_int));
-    a.int_ = v;
+    a.mInt = v;
     return a;
   }
   static KernelArg f32(cl_float v) {
     KernelArg a(sizeof(cl_float));
-    a.float_ = v;
+    a.mFloat = v;
     return a;
   }
 
-  bool is_empty_handle() const { return isMem_ && mem_ == nullptr; }
-  std::size_t size() const { return size_; }
-  const void* data() const { return isMem_ ? static_cast<const void*>(&mem_) : &int_; }
+  bool is_empty_handle() const { return mIsMem && mMem == nullptr; }
+  std::size_t size() const { return mSize; }
+  const void* data() const { return mIsMem ? static_cast<const void*>(&mMem) : &mInt; }
 
  private:
-  explicit KernelArg(std::size_t size) : size_(size) {}
-  std::size_t size_;
-  bool isMem_ = false;
+  explicit KernelArg(std::size_t size) : mSize(size) {}
+  std::size_t mSize;
+  bool mIsMem = false;
   union {
-    cl_int int_;
-    cl_float float_;
+    cl_int mInt;
+    cl_float mFloat;
   };
-  cl_mem mem_ = nullptr;
+  cl_mem mMem = nullptr;
 };
 
 // One argument and what to print when setting it fails: with a call-site
