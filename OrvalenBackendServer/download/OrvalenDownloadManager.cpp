@@ -43,7 +43,9 @@ void OrvalenDownloadManager::destroyInstance() {
 
 void OrvalenDownloadManager::setDebugLog(IOrvalenDebugLog* sink) { downloadLog().set(sink); }
 
-void OrvalenDownloadManager::releaseDebugLog(IOrvalenDebugLog* sink) { downloadLog().release(sink); }
+void OrvalenDownloadManager::releaseDebugLog(IOrvalenDebugLog* sink) {
+    downloadLog().release(sink);
+}
 
 OrvalenDownloadManager::~OrvalenDownloadManager() {
     downloadLog().printLog(LEVEL_DEBUG, "call %s()",

@@ -6,8 +6,8 @@
 namespace cmatte {
 
 std::unique_ptr<base_cm> create_keyer(int algVersion, int gpuPriority) {
-  if (algVersion == 2) return std::make_unique<ver2_cm>(gpuPriority);
-  return std::make_unique<ver1_cm>(gpuPriority);
+    if (algVersion == 2) return std::make_unique<ver2_cm>(gpuPriority);
+    return std::make_unique<ver1_cm>(gpuPriority);
 }
 
 }  // namespace cmatte

@@ -8,37 +8,37 @@
 namespace cmatte {
 
 class FloatMatrix {
- public:
-  FloatMatrix() = default;
-  FloatMatrix(int rows, int cols, const float* fill = nullptr) { resize(rows, cols, fill); }
+public:
+    FloatMatrix() = default;
+    FloatMatrix(int rows, int cols, const float* fill = nullptr) { resize(rows, cols, fill); }
 
-  // Sets the shape; the element array keeps its leading values and new
-  // elements are zero. With fill, all rows*cols elements are copied from it.
-  void resize(int rows, int cols, const float* fill = nullptr);
+    // Sets the shape; the element array keeps its leading values and new
+    // elements are zero. With fill, all rows*cols elements are copied from it.
+    void resize(int rows, int cols, const float* fill = nullptr);
 
-  int rows() const { return mRows; }
-  int cols() const { return mCols; }
-  int layout() const { return mLayout; }
-  std::int64_t step() const { return mStep; }
-  int size() const { return mRows * mCols; }
-  bool empty() const { return size() == 0; }
-  bool is_vector() const { return mRows == 1 || mCols == 1; }
+    int rows() const { return mRows; }
+    int cols() const { return mCols; }
+    int layout() const { return mLayout; }
+    std::int64_t step() const { return mStep; }
+    int size() const { return mRows * mCols; }
+    bool empty() const { return size() == 0; }
+    bool is_vector() const { return mRows == 1 || mCols == 1; }
 
-  float* data() { return mData.data(); }
-  const float* data() const { return mData.data(); }
-  float& operator[](int i) { return mData[i]; }
-  float operator[](int i) const { return mData[i]; }
-  float& at(int r, int c) { return mData[r * mCols + c]; }
-  float at(int r, int c) const { return mData[r * mCols + c]; }
+    float* data() { return mData.data(); }
+    const float* data() const { return mData.data(); }
+    float& operator[](int i) { return mData[i]; }
+    float operator[](int i) const { return mData[i]; }
+    float& at(int r, int c) { return mData[r * mCols + c]; }
+    float at(int r, int c) const { return mData[r * mCols + c]; }
 
-  bool all_finite() const;
+    bool all_finite() const;
 
- private:
-  std::int32_t mRows = 0;
-  std::int32_t mCols = 0;
-  std::int32_t mLayout = 1;
-  std::int64_t mStep = 0;  // bytes per row
-  std::vector<float> mData;
+private:
+    std::int32_t mRows = 0;
+    std::int32_t mCols = 0;
+    std::int32_t mLayout = 1;
+    std::int64_t mStep = 0;  // bytes per row
+    std::vector<float> mData;
 };
 
 void copy(const FloatMatrix& a, FloatMatrix& out);
@@ -46,8 +46,8 @@ void transpose(const FloatMatrix& a, FloatMatrix& out);
 
 // out = alpha * op(a) * b + beta * c, op(a) = a or a transposed; c may be
 // null (no term). Returns false, leaving out untouched, when shapes disagree.
-bool gemm(const FloatMatrix& a, bool transposeA, const FloatMatrix& b, float alpha, const FloatMatrix* c, float beta,
-          FloatMatrix& out);
+bool gemm(const FloatMatrix& a, bool transposeA, const FloatMatrix& b, float alpha,
+          const FloatMatrix* c, float beta, FloatMatrix& out);
 
 // out = j^T j.
 void normal_matrix(const FloatMatrix& j, FloatMatrix& out);

@@ -10,9 +10,10 @@ namespace cmatte {
 // parameter) at a parameter vector. J is null when wantJacobian is false.
 // Returning false aborts the solve.
 class LMSolver6_Callback {
- public:
-  virtual bool compute(const FloatMatrix& x, FloatMatrix& r, FloatMatrix* J, bool wantJacobian) = 0;
-  virtual ~LMSolver6_Callback() = default;
+public:
+    virtual bool compute(const FloatMatrix& x, FloatMatrix& r, FloatMatrix* J,
+                         bool wantJacobian) = 0;
+    virtual ~LMSolver6_Callback() = default;
 };
 
 // Minimises the sum of squared residuals over lower <= x <= upper. x holds the
@@ -25,7 +26,7 @@ class LMSolver6_Callback {
 // rejected and the damping raised. A step that cannot be computed in finite
 // numbers (from a non-finite residual or Jacobian) ends the solve at the
 // current point.
-int solveLM(FloatMatrix& x, const FloatMatrix& lower, const FloatMatrix& upper, float eps1, float eps2,
-            LMSolver6_Callback& cb);
+int solveLM(FloatMatrix& x, const FloatMatrix& lower, const FloatMatrix& upper, float eps1,
+            float eps2, LMSolver6_Callback& cb);
 
 }  // namespace cmatte

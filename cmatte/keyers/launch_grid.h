@@ -6,7 +6,7 @@
 namespace cmatte {
 
 struct Grid {
-  std::size_t x, y;
+    std::size_t x, y;
 };
 
 // x rounded up to a multiple of 4.

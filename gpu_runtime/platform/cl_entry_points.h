@@ -8,6 +8,7 @@ namespace gpurt {
 
 // clCreateCommandQueueWithProperties without properties where the loader has
 // it, else clCreateCommandQueue with properties 0: the same in-order queue.
-cl_command_queue create_queue_with_properties(cl_context context, cl_device_id device, cl_int* status);
+cl_command_queue create_queue_with_properties(cl_context context, cl_device_id device,
+                                              cl_int* status);
 
 }  // namespace gpurt

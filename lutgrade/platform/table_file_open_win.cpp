@@ -9,7 +9,7 @@ namespace lutgrade {
 namespace {
 
 bool is_directory(DWORD attributes) {
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 }  // namespace
@@ -20,19 +20,19 @@ bool is_directory(DWORD attributes) {
 // UTF-8; ASCII reads the same either way. A directory fails to open here with
 // EACCES; it is told apart so that the reason names it.
 std::FILE* open_table_file(const char* path) {
-  const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);
-  if (length > 0) {
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, &wide[0], length);
-    if (std::FILE* file = _wfopen(wide.c_str(), L"rb")) return file;
-    if (is_directory(GetFileAttributesW(wide.c_str()))) {
-      errno = EISDIR;
-      return nullptr;
+    const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);
+    if (length > 0) {
+        std::wstring wide(static_cast<size_t>(length), L'\0');
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, &wide[0], length);
+        if (std::FILE* file = _wfopen(wide.c_str(), L"rb")) return file;
+        if (is_directory(GetFileAttributesW(wide.c_str()))) {
+            errno = EISDIR;
+            return nullptr;
+        }
     }
-  }
-  std::FILE* file = std::fopen(path, "rb");
-  if (!file && is_directory(GetFileAttributesA(path))) errno = EISDIR;
-  return file;
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file && is_directory(GetFileAttributesA(path))) errno = EISDIR;
+    return file;
 }
 
 }  // namespace lutgrade

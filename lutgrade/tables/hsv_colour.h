@@ -4,9 +4,9 @@
 namespace lutgrade {
 
 struct Hsv {
-  float h;  // degrees, 0..360
-  float s;  // 0..1
-  float v;  // 0..1
+    float h;  // degrees, 0..360
+    float s;  // 0..1
+    float v;  // 0..1
 };
 
 // Hexcone HSV of r, g, b (0..1), branch-free; tiny terms keep greys and

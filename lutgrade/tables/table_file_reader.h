@@ -15,11 +15,12 @@ enum class TableFormat { kNone, kCube, k3dl };
 TableFormat table_format_of(const char* path);
 
 struct ParsedTable {
-  int edge = 0;                   // N: entries per axis
-  std::vector<std::uint8_t> rgb;  // N^3 entries of R, G, B, red fastest (.3dl files list blue fastest)
-  std::string order;              // the LUT_ORDER word, if any
-  std::string lines;              // what the reader reports, in order: path, parse and summary lines
-  std::string reason;             // why the file was refused; empty when it loaded
+    int edge = 0;  // N: entries per axis
+    std::vector<std::uint8_t>
+        rgb;             // N^3 entries of R, G, B, red fastest (.3dl files list blue fastest)
+    std::string order;   // the LUT_ORDER word, if any
+    std::string lines;   // what the reader reports, in order: path, parse and summary lines
+    std::string reason;  // why the file was refused; empty when it loaded
 };
 
 // Reads an open file; false (with a reason) when it yields no table. A table

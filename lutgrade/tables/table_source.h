@@ -11,9 +11,9 @@
 namespace lutgrade {
 
 struct TableFile {
-  std::vector<std::uint8_t> table;  // empty when the file yields no table
-  std::string reason;               // why not: one short phrase
-  std::string lines;                // the reader's own lines, for the caller to print
+    std::vector<std::uint8_t> table;  // empty when the file yields no table
+    std::string reason;               // why not: one short phrase
+    std::string lines;                // the reader's own lines, for the caller to print
 };
 
 // A .cube or .3dl file resampled to lutSize (2..256) points per axis: lutSize^3

@@ -13,8 +13,8 @@ using Bytes = std::vector<std::uint8_t>;
 
 // A table of n^3 entries of 4 bytes (R, G, B, unused), red fastest.
 struct Table {
-  int n;
-  Bytes bytes;
+    int n;
+    Bytes bytes;
 };
 
 Table identity_table(int n);
@@ -22,7 +22,7 @@ Table identity_table(int n);
 Table warm_look_table(int n);
 
 struct Rgb {
-  float r, g, b;
+    float r, g, b;
 };
 Rgb lookup(const Table& t, Rgb in);  // in and out 0..1
 
@@ -31,10 +31,10 @@ Rgb to_rgb(std::uint8_t y, std::uint8_t cb, std::uint8_t cr);
 void to_ycbcr(Rgb c, std::uint8_t& y, std::uint8_t& cb, std::uint8_t& cr);
 
 struct Nv12 {
-  Bytes y, uv;
+    Bytes y, uv;
 };
 struct I420 {
-  Bytes y, u, v;
+    Bytes y, u, v;
 };
 
 Nv12 grade_nv12(const Table& t, int w, int h, const Nv12& in);

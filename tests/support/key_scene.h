@@ -12,10 +12,10 @@ namespace testframes {
 enum class Backdrop { kGreen, kBlue };
 
 struct KeyScene {
-  Picture camera;      // subject over the backdrop, with noise
-  Picture background;  // what replaces the backdrop
-  Picture truth;       // subject over the background by the true alpha
-  std::vector<float> alpha;  // true alpha per pixel, 1 = subject
+    Picture camera;            // subject over the backdrop, with noise
+    Picture background;        // what replaces the backdrop
+    Picture truth;             // subject over the background by the true alpha
+    std::vector<float> alpha;  // true alpha per pixel, 1 = subject
 };
 
 KeyScene make_key_scene(int w, int h, Backdrop backdrop, unsigned seed);

@@ -11,35 +11,40 @@
 #include "key_scene.h"
 
 int main(int argc, char** argv) {
-  if (argc != 6) {
-    std::fprintf(stderr, "usage: make_key_scene W H green|blue nv12|i420|yuy2 DIR\n");
-    return 2;
-  }
-  const int w = std::atoi(argv[1]), h = std::atoi(argv[2]);
-  const std::string backdrop = argv[3], format = argv[4], dir = argv[5];
-  if (w < 4 || w % 4 != 0 || h < 2 || h % 2 != 0 || (backdrop != "green" && backdrop != "blue")) {
-    std::fprintf(stderr, "make_key_scene: bad size or backdrop\n");
-    return 2;
-  }
-  using testframes::Layout;
-  const Layout layout = format == "nv12" ? Layout::kNV12 : format == "i420" ? Layout::kI420 : Layout::kYUY2;
-  const testframes::KeyScene s = testframes::make_key_scene(
-      w, h, backdrop == "green" ? testframes::Backdrop::kGreen : testframes::Backdrop::kBlue, 1);
-  std::error_code error;
-  std::filesystem::create_directories(dir, error);
-  if (error) {
-    std::fprintf(stderr, "make_key_scene: cannot make the folder %s: %s\n", dir.c_str(), error.message().c_str());
-    return 1;
-  }
-  for (auto [name, picture] : {std::pair{"camera", &s.camera}, std::pair{"background", &s.background},
-                               std::pair{"truth", &s.truth}}) {
-    std::ofstream out(dir + "/" + name + ".raw", std::ios::binary);
-    for (const auto& plane : testframes::to_frame(*picture, layout).planes)
-      out.write(reinterpret_cast<const char*>(plane.data()), static_cast<std::streamsize>(plane.size()));
-    if (!out) {
-      std::fprintf(stderr, "make_key_scene: cannot write %s/%s.raw\n", dir.c_str(), name);
-      return 1;
+    if (argc != 6) {
+        std::fprintf(stderr, "usage: make_key_scene W H green|blue nv12|i420|yuy2 DIR\n");
+        return 2;
     }
-  }
-  return 0;
+    const int w = std::atoi(argv[1]), h = std::atoi(argv[2]);
+    const std::string backdrop = argv[3], format = argv[4], dir = argv[5];
+    if (w < 4 || w % 4 != 0 || h < 2 || h % 2 != 0 || (backdrop != "green" && backdrop != "blue")) {
+        std::fprintf(stderr, "make_key_scene: bad size or backdrop\n");
+        return 2;
+    }
+    using testframes::Layout;
+    const Layout layout = format == "nv12"   ? Layout::kNV12
+                          : format == "i420" ? Layout::kI420
+                                             : Layout::kYUY2;
+    const testframes::KeyScene s = testframes::make_key_scene(
+        w, h, backdrop == "green" ? testframes::Backdrop::kGreen : testframes::Backdrop::kBlue, 1);
+    std::error_code error;
+    std::filesystem::create_directories(dir, error);
+    if (error) {
+        std::fprintf(stderr, "make_key_scene: cannot make the folder %s: %s\n", dir.c_str(),
+                     error.message().c_str());
+        return 1;
+    }
+    for (auto [name, picture] :
+         {std::pair{"camera", &s.camera}, std::pair{"background", &s.background},
+          std::pair{"truth", &s.truth}}) {
+        std::ofstream out(dir + "/" + name + ".raw", std::ios::binary);
+        for (const auto& plane : testframes::to_frame(*picture, layout).planes)
+            out.write(reinterpret_cast<const char*>(plane.data()),
+                      static_cast<std::streamsize>(plane.size()));
+        if (!out) {
+            std::fprintf(stderr, "make_key_scene: cannot write %s/%s.raw\n", dir.c_str(), name);
+            return 1;
+        }
+    }
+    return 0;
 }

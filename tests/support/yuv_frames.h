@@ -11,23 +11,23 @@ namespace testframes {
 using Bytes = std::vector<std::uint8_t>;
 
 struct Rgb {
-  float r, g, b;  // 0..1
+    float r, g, b;  // 0..1
 };
 
 struct Picture {
-  int w = 0, h = 0;
-  std::vector<Rgb> px;  // row-major
-  Rgb& at(int x, int y) { return px[static_cast<std::size_t>(y) * w + x]; }
-  const Rgb& at(int x, int y) const { return px[static_cast<std::size_t>(y) * w + x]; }
+    int w = 0, h = 0;
+    std::vector<Rgb> px;  // row-major
+    Rgb& at(int x, int y) { return px[static_cast<std::size_t>(y) * w + x]; }
+    const Rgb& at(int x, int y) const { return px[static_cast<std::size_t>(y) * w + x]; }
 };
 
 enum class Layout { kNV12, kI420, kYUY2 };
 
 // The planes of one frame; plane 0 is Y (NV12, I420) or the packed plane (YUY2).
 struct Frame {
-  Layout layout;
-  int w, h;
-  std::vector<Bytes> planes;
+    Layout layout;
+    int w, h;
+    std::vector<Bytes> planes;
 };
 
 Frame to_frame(const Picture& p, Layout layout);

@@ -48,8 +48,8 @@ private:
     std::unique_ptr<QCoreApplication> mApp;
 };
 
-QtEnvironment* const gEnvironment = static_cast<QtEnvironment*>(
-    testing::AddGlobalTestEnvironment(new QtEnvironment()));
+QtEnvironment* const gEnvironment =
+    static_cast<QtEnvironment*>(testing::AddGlobalTestEnvironment(new QtEnvironment()));
 
 }  // namespace
 

@@ -63,7 +63,8 @@ TEST(ArchiverArguments, FixedArgumentsThenOneExclusionPerRuntimeFilePresent) {
     QTemporaryDir root;
     const QString updaterDir = root.path() + QStringLiteral("/app/bin/updater");
     ASSERT_TRUE(QDir().mkpath(updaterDir));
-    EXPECT_EQ(OVArchiverArguments::installationFolderFor(updaterDir), root.path() + QStringLiteral("/app"));
+    EXPECT_EQ(OVArchiverArguments::installationFolderFor(updaterDir),
+              root.path() + QStringLiteral("/app"));
 
     const QStringList fixed = {"x", "/s/p.7z", "-o/inst", "-sdel", "-aoa", "-bsp1", "-bse1"};
     EXPECT_TRUE(OVArchiverArguments::presentRuntimeNames(updaterDir).isEmpty());

@@ -23,9 +23,9 @@ protected:
         return QSettings(file(), QSettings::IniFormat).value(group + "/DisplayVersion");
     }
     void update(const QString& newVersion) {
-        OVPlatform::setUninstallDisplayVersion(kProduct.toStdU16String(), newVersion.toStdU16String(),
-                                               file().toStdString(),
-                                               [this](const std::string& line) { mLog.push_back(line); });
+        OVPlatform::setUninstallDisplayVersion(
+            kProduct.toStdU16String(), newVersion.toStdU16String(), file().toStdString(),
+            [this](const std::string& line) { mLog.push_back(line); });
     }
     QString file() const { return mDir.filePath("uninstall-registry.ini"); }
 
@@ -62,15 +62,17 @@ TEST_F(UninstallRegistry, NoMatchingEntryOnlyLogsNothingAndWritesNothing) {
     EXPECT_EQ(version("X").toString(), "1.0.0");
 
     const QString missing = mDir.filePath("missing.ini");
-    OVPlatform::setUninstallDisplayVersion(kProduct.toStdU16String(), u"2", missing.toStdString(),
-                                           [this](const std::string& line) { mLog.push_back(line); });
+    OVPlatform::setUninstallDisplayVersion(
+        kProduct.toStdU16String(), u"2", missing.toStdString(),
+        [this](const std::string& line) { mLog.push_back(line); });
     EXPECT_TRUE(mLog.empty());
     EXPECT_FALSE(QFile::exists(missing));
 }
 
 TEST(UninstallEntryFile, EnvironmentFirstThenTheStoreFolder) {
     qunsetenv("OV_UNINSTALL_REGISTRY");
-    EXPECT_EQ(OVUninstallEntry::registryFile("/s/peza-studio/"), "/s/peza-studio/uninstall-registry.ini");
+    EXPECT_EQ(OVUninstallEntry::registryFile("/s/peza-studio/"),
+              "/s/peza-studio/uninstall-registry.ini");
     qputenv("OV_UNINSTALL_REGISTRY", "/elsewhere/reg.ini");
     EXPECT_EQ(OVUninstallEntry::registryFile("/s/peza-studio/"), "/elsewhere/reg.ini");
     qunsetenv("OV_UNINSTALL_REGISTRY");

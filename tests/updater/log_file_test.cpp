@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "TestServers.h"
-#include "logging/OVLogging.h"
 #include "logging/OVLogMng.h"
+#include "logging/OVLogging.h"
 
 using namespace OVLogging;
 using testsupport::readFile;
@@ -23,7 +23,9 @@ class LogFile : public testing::Test {
 protected:
     std::string log() const { return mDir.file("peza-update.txt"); }
     std::string backup(int index) const { return log() + "." + std::to_string(index); }
-    static bool exists(const std::string& path) { return QFile::exists(QString::fromStdString(path)); }
+    static bool exists(const std::string& path) {
+        return QFile::exists(QString::fromStdString(path));
+    }
     static qint64 size(const std::string& path) {
         return QFile(QString::fromStdString(path)).size();
     }

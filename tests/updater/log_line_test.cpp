@@ -22,8 +22,8 @@ public:
     static Capture& instance() {
         static Capture* const capture = [] {
             auto* created = new Capture();
-            Logger::instance().addDestination(DestinationFactory::makeFunctorDestination(
-                [created](const QString& line, Level) {
+            Logger::instance().addDestination(
+                DestinationFactory::makeFunctorDestination([created](const QString& line, Level) {
                     std::lock_guard<std::mutex> lock(created->mMutex);
                     created->mLines.push_back(line);
                 }));
@@ -75,9 +75,8 @@ TEST_F(LogLine, HasLevelTimestampThreadTagAndABlankAfterEveryItem) {
     const auto debug = kLine.match(lines[0]);
     ASSERT_TRUE(debug.hasMatch()) << lines[0].toStdString();
     EXPECT_EQ(debug.captured(1), "DEBUG");
-    EXPECT_TRUE(
-        QDateTime::fromString(debug.captured(2), QStringLiteral("yyyy-MM-ddThh:mm:ss.zzz"))
-            .isValid());
+    EXPECT_TRUE(QDateTime::fromString(debug.captured(2), QStringLiteral("yyyy-MM-ddThh:mm:ss.zzz"))
+                    .isValid());
     EXPECT_EQ(debug.captured(4).toULongLong(nullptr, 16),
               reinterpret_cast<quintptr>(QThread::currentThreadId()));
     EXPECT_GE(debug.captured(3).size(), 9);

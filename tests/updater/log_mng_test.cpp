@@ -25,9 +25,9 @@ TEST(OVLogMngTest, NothingIsWrittenBeforeInitThenTheLogStartsWithItsBanner) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 
     const QString folder = updatertest::studioFolder() + "logs";
-    EXPECT_EQ(OVLogMng::logFolderFor(
-                  QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)),
-              folder);
+    EXPECT_EQ(
+        OVLogMng::logFolderFor(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)),
+        folder);
     EXPECT_FALSE(QFile::exists(folder));
 
     testing::internal::CaptureStderr();
@@ -42,8 +42,8 @@ TEST(OVLogMngTest, NothingIsWrittenBeforeInitThenTheLogStartsWithItsBanner) {
             .split(u'\n');
     ASSERT_EQ(lines.size(), 5);  // four lines and the end of the last
     const QString rule = QString(93, u'+') + u' ';
-    const QString banner = QString(37, u'=') + QStringLiteral("【沛扎直播启动】") +
-                           QString(46, u'=') + u' ';
+    const QString banner =
+        QString(37, u'=') + QStringLiteral("【沛扎直播启动】") + QString(46, u'=') + u' ';
     const QRegularExpression shape(
         QStringLiteral(R"(^(INFO |DEBUG) \S+ \{0x[0-9a-f]+\} +([+=].*|args.*)$)"));
     const QString expected[] = {"INFO " + rule, "INFO " + banner, "INFO " + rule,

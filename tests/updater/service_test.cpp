@@ -203,9 +203,9 @@ TEST_F(UpdateService, LaterAttemptsKeepTheFirstAttemptsCodeAndVersion) {
     ASSERT_EQ(checks.size(), 1u);
     EXPECT_NE(checks[0].body.find(R"("packageCode":"LUMI_DESK")"), std::string::npos);
     EXPECT_NE(checks[0].body.find(R"("versionValue":120)"), std::string::npos);
-    EXPECT_TRUE(logText().contains(
-        "checkUpdateAndDownload init, version value= 120 , hostname= " +
-        QString::fromStdString(backend().url()) + " ,softcode= LUMI_DESK "));
+    EXPECT_TRUE(logText().contains("checkUpdateAndDownload init, version value= 120 , hostname= " +
+                                   QString::fromStdString(backend().url()) +
+                                   " ,softcode= LUMI_DESK "));
 }
 
 TEST_F(UpdateService, LibraryMessagesBecomeDebugRecordsOnlyWhileDebugIsAdmitted) {

@@ -87,9 +87,9 @@ TEST_F(Settings, MissingKeysReadAsDefaultsAndEveryKeyRoundTrips) {
 
     const std::string text = readFile(iniFile());
     EXPECT_EQ(text.rfind("[update]\n", 0), 0u) << text;
-    for (const char* key : {"\nhost=", "\ncontent=", "\nsetupProgress=100\n", "\nlocalPEZAVer=",
-                            "\nremotePEZAVer=", "\nremoteDeviceVer=", "\ndevUpgradeProcess=7\n",
-                            "\ncaFile=", "\ninsecureTls=1\n"}) {
+    for (const char* key :
+         {"\nhost=", "\ncontent=", "\nsetupProgress=100\n", "\nlocalPEZAVer=", "\nremotePEZAVer=",
+          "\nremoteDeviceVer=", "\ndevUpgradeProcess=7\n", "\ncaFile=", "\ninsecureTls=1\n"}) {
         EXPECT_NE(text.find(key), std::string::npos) << key;
     }
 }

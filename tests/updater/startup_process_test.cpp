@@ -54,7 +54,8 @@ protected:
         return true;
     }
     void setContent(const QString& content) {
-        QSettings settings(mSandbox.path() + "/.local/share/peza-studio/update.ini", QSettings::IniFormat);
+        QSettings settings(mSandbox.path() + "/.local/share/peza-studio/update.ini",
+                           QSettings::IniFormat);
         settings.setValue("update/content", content);
     }
     static void stop(QProcess& process) {

@@ -5,19 +5,19 @@
 #include <QFile>
 #include <QFrame>
 #include <QKeyEvent>
-#include <QTemporaryDir>
-#include <QThread>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTextBrowser>
+#include <QThread>
 #include <QTimer>
 
+#include "QtTestApp.h"
 #include "windows/OVDlgUpdate.h"
 #include "windows/OVDlgUpdating.h"
-#include "QtTestApp.h"
 #include "windows/OVDlgUpgradeFinish.h"
 
 namespace {
@@ -33,7 +33,8 @@ QString text(QWidget* window, const char* name) { return child<QLabel>(window, n
 
 void mouse(QWidget* window, QEvent::Type type, const QPoint& local) {
     QMouseEvent event(type, QPointF(local), QPointF(window->mapToGlobal(local)), Qt::LeftButton,
-                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                      Qt::NoModifier);
     QApplication::sendEvent(window, &event);
 }
 
@@ -49,7 +50,8 @@ QPoint dragFrom(QWidget* window, const QPoint& local) {
 TEST(OfferWindow, FormSizesAndTexts) {
     OVDlgUpdate window;
     EXPECT_EQ(window.size(), QSize(610, 408));
-    EXPECT_EQ(text(&window, "lb_AskTips"), QStringLiteral("沛扎直播V2.0.1版本可供下载，你现在的版本是V2.0.0。要现在下载吗？"));
+    EXPECT_EQ(text(&window, "lb_AskTips"),
+              QStringLiteral("沛扎直播V2.0.1版本可供下载，你现在的版本是V2.0.0。要现在下载吗？"));
     EXPECT_EQ(text(&window, "lbTitle"), QStringLiteral("软件更新"));
     EXPECT_EQ(child<QPushButton>(&window, "btConfirm")->text(), QStringLiteral("马上升级"));
     EXPECT_EQ(child<QPushButton>(&window, "btCancel")->text(), QStringLiteral("稍后更新"));
@@ -65,7 +67,8 @@ TEST(OfferWindow, FormSizesAndTexts) {
 
     window.setRemoteVersion("3.1.0");
     window.setLocalVersion("3.0.2");
-    EXPECT_EQ(text(&window, "lb_AskTips"), QStringLiteral("沛扎直播V3.1.0版本可供下载,你现在的版本是V3.0.2。要现在下载吗?"));
+    EXPECT_EQ(text(&window, "lb_AskTips"),
+              QStringLiteral("沛扎直播V3.1.0版本可供下载,你现在的版本是V3.0.2。要现在下载吗?"));
     window.setUpdateContent("<b>faster</b> downloads");
     EXPECT_EQ(notes->toPlainText(), "faster downloads");
     window.setUpdateContent("1 < 2");
@@ -136,7 +139,8 @@ TEST(ProgressWindow, FailuresDimTheWindowAndReuseOneCentredDialog) {
     EXPECT_EQ(first.dialog->size(), QSize(318, 145));
     EXPECT_EQ(first.dialogPos, QPoint(200 + 420 / 2 - 318 / 2, 150 + 125 / 2 - 145 / 2));
     EXPECT_EQ(first.title, QStringLiteral("软件更新V2.0.1"));
-    EXPECT_EQ(child<QLabel>(first.dialog, "labelTip")->text(), QStringLiteral("下载失败！请检查网络连接"));
+    EXPECT_EQ(child<QLabel>(first.dialog, "labelTip")->text(),
+              QStringLiteral("下载失败！请检查网络连接"));
 
     first.overlay->hide();
     window.move(400, 300);
@@ -150,7 +154,8 @@ TEST(ProgressWindow, FailuresDimTheWindowAndReuseOneCentredDialog) {
 TEST(FailureDialog, EscapeRestartsTheMainApplicationLikeItsExitButton) {
     QTemporaryDir dir;
     const QString stub = dir.filePath("stub.sh");
-    ASSERT_TRUE(updatertest::writeFile(stub, "#!/bin/sh\necho \"$@\" > \"$0.tmp\" && mv \"$0.tmp\" \"$0.args\"\n"));
+    ASSERT_TRUE(updatertest::writeFile(
+        stub, "#!/bin/sh\necho \"$@\" > \"$0.tmp\" && mv \"$0.tmp\" \"$0.args\"\n"));
     QFile::setPermissions(stub, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     OVDlgUpgradeFinish dialog;
     dialog.setAppPath(stub);

@@ -34,10 +34,10 @@ constexpr int kMaxSide = 16384;
 constexpr float kMaxCoff = 4.25f;
 
 struct Options {
-  std::string camera = "-", background, output = "-", format;
-  int width = 0, height = 0, key = 2, version = 2, gpuPriority = 0;
-  float coff = 1.0f, similar = 0.0f;
-  bool similarGiven = false, calibrate = false;
+    std::string camera = "-", background, output = "-", format;
+    int width = 0, height = 0, key = 2, version = 2, gpuPriority = 0;
+    float coff = 1.0f, similar = 0.0f;
+    bool similarGiven = false, calibrate = false;
 };
 
 const char kUsage[] =
@@ -46,210 +46,226 @@ const char kUsage[] =
     "                  [--similar F] [--calibrate] [--gpu-priority N] [-i CAMERA] [-o OUT]\n";
 
 int fail(const std::string& why) {
-  std::fprintf(stderr, "cmatte-cli: %s\n%s", why.c_str(), kUsage);
-  return 2;
+    std::fprintf(stderr, "cmatte-cli: %s\n%s", why.c_str(), kUsage);
+    return 2;
 }
 
 // Exit status -1 asks main to exit 0 after --help.
 constexpr int kHelped = -1;
 
 bool to_long(const std::string& text, long& v) {
-  char* end = nullptr;
-  v = std::strtol(text.c_str(), &end, 10);
-  return !text.empty() && *end == '\0' && v > -1000000 && v < 1000000;
+    char* end = nullptr;
+    v = std::strtol(text.c_str(), &end, 10);
+    return !text.empty() && *end == '\0' && v > -1000000 && v < 1000000;
 }
 
 bool to_float(const std::string& text, float& v) {
-  char* end = nullptr;
-  v = std::strtof(text.c_str(), &end);
-  return !text.empty() && *end == '\0' && std::isfinite(v);
+    char* end = nullptr;
+    v = std::strtof(text.c_str(), &end);
+    return !text.empty() && *end == '\0' && std::isfinite(v);
 }
 
 bool to_key(const std::string& text, int& key) {
-  long v = 0;
-  if (text == "green")
-    key = 2;
-  else if (text == "blue")
-    key = 3;
-  else if (text == "digital-green")
-    key = 1;
-  else if (to_long(text, v) && v >= 1 && v <= 3)
-    key = static_cast<int>(v);
-  else
-    return false;
-  return true;
+    long v = 0;
+    if (text == "green")
+        key = 2;
+    else if (text == "blue")
+        key = 3;
+    else if (text == "digital-green")
+        key = 1;
+    else if (to_long(text, v) && v >= 1 && v <= 3)
+        key = static_cast<int>(v);
+    else
+        return false;
+    return true;
 }
 
 int parse(int argc, char** argv, Options& o) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      std::fputs(kUsage, stdout);
-      return kHelped;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            return kHelped;
+        }
+        if (arg == "--calibrate") {
+            o.calibrate = true;
+            continue;
+        }
+        if (i + 1 >= argc) return fail("missing value after " + arg);
+        const std::string value = argv[++i];
+        long n = 0;
+        if (arg == "--size") {
+            const auto x = value.find('x');
+            long w = 0, h = 0;
+            if (x == std::string::npos || !to_long(value.substr(0, x), w) ||
+                !to_long(value.substr(x + 1), h))
+                return fail("--size wants WxH, e.g. 1920x1080");
+            o.width = static_cast<int>(w);
+            o.height = static_cast<int>(h);
+        } else if (arg == "--format") {
+            o.format = value;
+        } else if (arg == "--key") {
+            if (!to_key(value, o.key))
+                return fail("--key wants green, blue, digital-green or a code from 1 to 3");
+        } else if (arg == "--version") {
+            if (!to_long(value, n) || (n != 1 && n != 2)) return fail("--version must be 1 or 2");
+            o.version = static_cast<int>(n);
+        } else if (arg == "--gpu-priority") {
+            if (!to_long(value, n))
+                return fail(
+                    "--gpu-priority wants a whole number (0 Intel, 1 NVIDIA, another value any "
+                    "other platform)");
+            o.gpuPriority = static_cast<int>(n);
+        } else if (arg == "--coff") {
+            if (!to_float(value, o.coff) || !(o.coff > 0.0f) || o.coff > kMaxCoff)
+                return fail("--coff must be a number above 0 and at most 4.25");
+        } else if (arg == "--similar") {
+            if (!to_float(value, o.similar)) return fail("--similar wants a number");
+            o.similarGiven = true;
+        } else if (arg == "-i" || arg == "--input") {
+            o.camera = value;
+        } else if (arg == "-b" || arg == "--background") {
+            o.background = value;
+        } else if (arg == "-o" || arg == "--output") {
+            o.output = value;
+        } else {
+            return fail("unknown option " + arg);
+        }
     }
-    if (arg == "--calibrate") {
-      o.calibrate = true;
-      continue;
-    }
-    if (i + 1 >= argc) return fail("missing value after " + arg);
-    const std::string value = argv[++i];
-    long n = 0;
-    if (arg == "--size") {
-      const auto x = value.find('x');
-      long w = 0, h = 0;
-      if (x == std::string::npos || !to_long(value.substr(0, x), w) || !to_long(value.substr(x + 1), h))
-        return fail("--size wants WxH, e.g. 1920x1080");
-      o.width = static_cast<int>(w);
-      o.height = static_cast<int>(h);
-    } else if (arg == "--format") {
-      o.format = value;
-    } else if (arg == "--key") {
-      if (!to_key(value, o.key)) return fail("--key wants green, blue, digital-green or a code from 1 to 3");
-    } else if (arg == "--version") {
-      if (!to_long(value, n) || (n != 1 && n != 2)) return fail("--version must be 1 or 2");
-      o.version = static_cast<int>(n);
-    } else if (arg == "--gpu-priority") {
-      if (!to_long(value, n))
-        return fail("--gpu-priority wants a whole number (0 Intel, 1 NVIDIA, another value any other platform)");
-      o.gpuPriority = static_cast<int>(n);
-    } else if (arg == "--coff") {
-      if (!to_float(value, o.coff) || !(o.coff > 0.0f) || o.coff > kMaxCoff)
-        return fail("--coff must be a number above 0 and at most 4.25");
-    } else if (arg == "--similar") {
-      if (!to_float(value, o.similar)) return fail("--similar wants a number");
-      o.similarGiven = true;
-    } else if (arg == "-i" || arg == "--input") {
-      o.camera = value;
-    } else if (arg == "-b" || arg == "--background") {
-      o.background = value;
-    } else if (arg == "-o" || arg == "--output") {
-      o.output = value;
-    } else {
-      return fail("unknown option " + arg);
-    }
-  }
-  if (o.format != "nv12" && o.format != "i420" && o.format != "yuy2")
-    return fail("--format must be nv12, i420 or yuy2");
-  if (o.width < 4 || o.width % 4 != 0 || o.height < 2 || o.height % 2 != 0)
-    return fail("--size: the width must be a multiple of 4 and the height a multiple of 2");
-  if (o.width > kMaxSide || o.height > kMaxSide) return fail("--size: at most 16384 pixels a side");
-  if (o.version == 1 && o.format == "i420")
-    return fail("version 1 keys NV12 and YUY2 frames; use --version 2 for I420");
-  // The similarity is compared with a closeness from 0 to 1 for every key code.
-  if (o.similarGiven && (o.similar < 0.0f || o.similar > 1.0f)) return fail("--similar must lie from 0 to 1");
-  if (o.background.empty()) return fail("give the background frames with -b FILE");
-  if (o.background == "-" && o.camera == "-") return fail("camera and background cannot both be standard input");
-  return 0;
+    if (o.format != "nv12" && o.format != "i420" && o.format != "yuy2")
+        return fail("--format must be nv12, i420 or yuy2");
+    if (o.width < 4 || o.width % 4 != 0 || o.height < 2 || o.height % 2 != 0)
+        return fail("--size: the width must be a multiple of 4 and the height a multiple of 2");
+    if (o.width > kMaxSide || o.height > kMaxSide)
+        return fail("--size: at most 16384 pixels a side");
+    if (o.version == 1 && o.format == "i420")
+        return fail("version 1 keys NV12 and YUY2 frames; use --version 2 for I420");
+    // The similarity is compared with a closeness from 0 to 1 for every key code.
+    if (o.similarGiven && (o.similar < 0.0f || o.similar > 1.0f))
+        return fail("--similar must lie from 0 to 1");
+    if (o.background.empty()) return fail("give the background frames with -b FILE");
+    if (o.background == "-" && o.camera == "-")
+        return fail("camera and background cannot both be standard input");
+    return 0;
 }
 
 // Frame planes laid out one after another in one buffer.
 struct FrameBuffer {
-  FrameBuffer(const Options& o) : w(o.width), h(o.height), format(o.format) {
-    const std::size_t pixels = static_cast<std::size_t>(w) * h;
-    bytes.resize(format == "yuy2" ? pixels * 2 : pixels * 3 / 2);
-  }
-  unsigned char* plane(int i) {
-    const std::size_t pixels = static_cast<std::size_t>(w) * h;
-    return bytes.data() + (i == 0 ? 0 : i == 1 ? pixels : pixels + pixels / 4);
-  }
-  int w, h;
-  std::string format;
-  std::vector<unsigned char> bytes;
+    FrameBuffer(const Options& o) : w(o.width), h(o.height), format(o.format) {
+        const std::size_t pixels = static_cast<std::size_t>(w) * h;
+        bytes.resize(format == "yuy2" ? pixels * 2 : pixels * 3 / 2);
+    }
+    unsigned char* plane(int i) {
+        const std::size_t pixels = static_cast<std::size_t>(w) * h;
+        return bytes.data() + (i == 0 ? 0 : i == 1 ? pixels : pixels + pixels / 4);
+    }
+    int w, h;
+    std::string format;
+    std::vector<unsigned char> bytes;
 };
 
 void key(ColorMatting& cm, FrameBuffer& cam, FrameBuffer& bg, FrameBuffer& out) {
-  const int w = cam.w, h = cam.h;
-  if (cam.format == "nv12")
-    cm.exec_ColorMatting_NV12(w, h, cam.plane(0), cam.plane(1), bg.plane(0), bg.plane(1), out.plane(0), out.plane(1));
-  else if (cam.format == "i420")
-    cm.exec_ColorMatting_I420(w, h, cam.plane(0), cam.plane(1), cam.plane(2), bg.plane(0), bg.plane(1), bg.plane(2),
-                              out.plane(0), out.plane(1), out.plane(2));
-  else
-    cm.exec_ColorMatting_YUY2(w, h, cam.plane(0), bg.plane(0), out.plane(0));
+    const int w = cam.w, h = cam.h;
+    if (cam.format == "nv12")
+        cm.exec_ColorMatting_NV12(w, h, cam.plane(0), cam.plane(1), bg.plane(0), bg.plane(1),
+                                  out.plane(0), out.plane(1));
+    else if (cam.format == "i420")
+        cm.exec_ColorMatting_I420(w, h, cam.plane(0), cam.plane(1), cam.plane(2), bg.plane(0),
+                                  bg.plane(1), bg.plane(2), out.plane(0), out.plane(1),
+                                  out.plane(2));
+    else
+        cm.exec_ColorMatting_YUY2(w, h, cam.plane(0), bg.plane(0), out.plane(0));
 }
 
 // Reads a whole frame: 1 read, 0 at a clean end, -1 on a cut-off frame.
 int read_frame(std::FILE* f, FrameBuffer& frame) {
-  const std::size_t got = std::fread(frame.bytes.data(), 1, frame.bytes.size(), f);
-  if (got == frame.bytes.size()) return 1;
-  return got == 0 && !std::ferror(f) ? 0 : -1;
+    const std::size_t got = std::fread(frame.bytes.data(), 1, frame.bytes.size(), f);
+    if (got == frame.bytes.size()) return 1;
+    return got == 0 && !std::ferror(f) ? 0 : -1;
 }
 
-void report_calibration(float similar) { std::fprintf(stderr, "cmatte-cli: calibrated similarity %.4f\n", similar); }
+void report_calibration(float similar) {
+    std::fprintf(stderr, "cmatte-cli: calibrated similarity %.4f\n", similar);
+}
 
 int run(const Options& o, int frameFd) {
-  std::FILE* cam = frametool::open_frame_input(o.camera);
-  if (!cam) return std::fprintf(stderr, "cmatte-cli: cannot open %s\n", o.camera.c_str()), 1;
-  std::FILE* bgFile = frametool::open_frame_input(o.background);
-  if (!bgFile) return std::fprintf(stderr, "cmatte-cli: cannot open %s\n", o.background.c_str()), 1;
-  // The output is checked (a directory is refused) before any frame is read.
-  frametool::FrameOutput out("cmatte-cli", o.output, frameFd);
-  if (!out.ok()) return 1;
-  FrameBuffer camFrame(o), bgFrame(o), outFrame(o);
-  if (read_frame(bgFile, bgFrame) != 1) {
-    std::fprintf(stderr, "cmatte-cli: %s holds no whole %dx%d %s frame\n", o.background.c_str(), o.width, o.height,
-                 o.format.c_str());
-    return out.finish(1);
-  }
-
-  ColorMatting cm(o.version, o.gpuPriority);
-  if (!cm.ready) {
-    std::fprintf(stderr, "cmatte-cli: keyer version %d could not be set up\n", o.version);
-    return out.finish(1);
-  }
-  cm.setParams_KeyColor(o.key);
-  cm.setParams_v2_coff_thres(o.coff);
-  if (o.similarGiven) cm.setParams_v1_Similar(o.similar);
-  if (o.calibrate) cm.setParams_v1_Cal_Similar(report_calibration);
-  if (o.version == 2 && (o.calibrate || o.similarGiven))
-    std::fprintf(stderr, "cmatte-cli: --similar and --calibrate apply to the version-1 keyer only\n");
-
-  const auto start = std::chrono::steady_clock::now();
-  auto lastReport = start;
-  long frames = 0;
-  int status = 0;
-  bool bgEnded = false;
-  for (;;) {
-    const int got = read_frame(cam, camFrame);
-    if (got == 0) break;
-    if (got < 0) {
-      std::fprintf(stderr, "\ncmatte-cli: the camera input ends inside frame %ld\n", frames + 1);
-      status = 1;
-      break;
+    std::FILE* cam = frametool::open_frame_input(o.camera);
+    if (!cam) return std::fprintf(stderr, "cmatte-cli: cannot open %s\n", o.camera.c_str()), 1;
+    std::FILE* bgFile = frametool::open_frame_input(o.background);
+    if (!bgFile)
+        return std::fprintf(stderr, "cmatte-cli: cannot open %s\n", o.background.c_str()), 1;
+    // The output is checked (a directory is refused) before any frame is read.
+    frametool::FrameOutput out("cmatte-cli", o.output, frameFd);
+    if (!out.ok()) return 1;
+    FrameBuffer camFrame(o), bgFrame(o), outFrame(o);
+    if (read_frame(bgFile, bgFrame) != 1) {
+        std::fprintf(stderr, "cmatte-cli: %s holds no whole %dx%d %s frame\n", o.background.c_str(),
+                     o.width, o.height, o.format.c_str());
+        return out.finish(1);
     }
-    if (frames > 0 && !bgEnded) {
-      const int bgGot = read_frame(bgFile, bgFrame);  // keeps the last frame once the stream ends
-      if (bgGot < 0) {
-        std::fprintf(stderr, "\ncmatte-cli: the background ends inside frame %ld\n", frames + 1);
+
+    ColorMatting cm(o.version, o.gpuPriority);
+    if (!cm.ready) {
+        std::fprintf(stderr, "cmatte-cli: keyer version %d could not be set up\n", o.version);
+        return out.finish(1);
+    }
+    cm.setParams_KeyColor(o.key);
+    cm.setParams_v2_coff_thres(o.coff);
+    if (o.similarGiven) cm.setParams_v1_Similar(o.similar);
+    if (o.calibrate) cm.setParams_v1_Cal_Similar(report_calibration);
+    if (o.version == 2 && (o.calibrate || o.similarGiven))
+        std::fprintf(stderr,
+                     "cmatte-cli: --similar and --calibrate apply to the version-1 keyer only\n");
+
+    const auto start = std::chrono::steady_clock::now();
+    auto lastReport = start;
+    long frames = 0;
+    int status = 0;
+    bool bgEnded = false;
+    for (;;) {
+        const int got = read_frame(cam, camFrame);
+        if (got == 0) break;
+        if (got < 0) {
+            std::fprintf(stderr, "\ncmatte-cli: the camera input ends inside frame %ld\n",
+                         frames + 1);
+            status = 1;
+            break;
+        }
+        if (frames > 0 && !bgEnded) {
+            const int bgGot =
+                read_frame(bgFile, bgFrame);  // keeps the last frame once the stream ends
+            if (bgGot < 0) {
+                std::fprintf(stderr, "\ncmatte-cli: the background ends inside frame %ld\n",
+                             frames + 1);
+                status = 1;
+                break;
+            }
+            bgEnded = bgGot == 0;
+        }
+        std::fill(outFrame.bytes.begin(), outFrame.bytes.end(), 0);
+        key(cm, camFrame, bgFrame, outFrame);
+        if (!out.write(outFrame.bytes.data(), outFrame.bytes.size(), frames + 1)) {
+            status = 1;
+            break;
+        }
+        ++frames;
+        if (std::chrono::steady_clock::now() - lastReport > std::chrono::milliseconds(500)) {
+            frametool::progress(frames, start, false);
+            lastReport = std::chrono::steady_clock::now();
+        }
+    }
+    frametool::progress(frames, start, true);
+    if (status == 0 && frames == 0) {
+        std::fprintf(stderr, "cmatte-cli: the camera input holds no frame\n");
         status = 1;
-        break;
-      }
-      bgEnded = bgGot == 0;
     }
-    std::fill(outFrame.bytes.begin(), outFrame.bytes.end(), 0);
-    key(cm, camFrame, bgFrame, outFrame);
-    if (!out.write(outFrame.bytes.data(), outFrame.bytes.size(), frames + 1)) {
-      status = 1;
-      break;
-    }
-    ++frames;
-    if (std::chrono::steady_clock::now() - lastReport > std::chrono::milliseconds(500)) {
-      frametool::progress(frames, start, false);
-      lastReport = std::chrono::steady_clock::now();
-    }
-  }
-  frametool::progress(frames, start, true);
-  if (status == 0 && frames == 0) {
-    std::fprintf(stderr, "cmatte-cli: the camera input holds no frame\n");
-    status = 1;
-  }
-  return out.finish(status);
+    return out.finish(status);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  Options o;
-  if (const int status = parse(argc, argv, o)) return status == kHelped ? 0 : status;
-  return run(o, frametool::keep_stdout_for_frames());
+    Options o;
+    if (const int status = parse(argc, argv, o)) return status == kHelped ? 0 : status;
+    return run(o, frametool::keep_stdout_for_frames());
 }

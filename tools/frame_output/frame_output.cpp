@@ -25,16 +25,16 @@ namespace {
 char gPartial[4096];
 
 extern "C" void remove_partial_and_die(int signal) {
-  if (gPartial[0]) unlink(gPartial);
-  std::signal(signal, SIG_DFL);
-  std::raise(signal);
+    if (gPartial[0]) unlink(gPartial);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
 }
 
 void watch_partial(const std::string& partial) {
-  if (partial.size() >= sizeof gPartial) return;
-  std::memcpy(gPartial, partial.c_str(), partial.size() + 1);
-  std::signal(SIGINT, remove_partial_and_die);
-  std::signal(SIGTERM, remove_partial_and_die);
+    if (partial.size() >= sizeof gPartial) return;
+    std::memcpy(gPartial, partial.c_str(), partial.size() + 1);
+    std::signal(SIGINT, remove_partial_and_die);
+    std::signal(SIGTERM, remove_partial_and_die);
 }
 
 void forget_partial() { gPartial[0] = '\0'; }
@@ -43,104 +43,110 @@ void forget_partial() { gPartial[0] = '\0'; }
 // nothing yet (the target is then created).
 std::string follow_links(std::string path) {
 #if !defined(_WIN32)
-  for (int hop = 0; hop < 40; ++hop) {
-    struct stat info {};
-    if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) break;
-    char link[4096];
-    const ssize_t n = readlink(path.c_str(), link, sizeof link - 1);
-    if (n <= 0) break;
-    link[n] = '\0';
-    const std::size_t slash = path.rfind('/');
-    path = link[0] == '/' || slash == std::string::npos ? std::string(link) : path.substr(0, slash + 1) + link;
-  }
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat info {};
+        if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) break;
+        char link[4096];
+        const ssize_t n = readlink(path.c_str(), link, sizeof link - 1);
+        if (n <= 0) break;
+        link[n] = '\0';
+        const std::size_t slash = path.rfind('/');
+        path = link[0] == '/' || slash == std::string::npos ? std::string(link)
+                                                            : path.substr(0, slash + 1) + link;
+    }
 #endif
-  return path;
+    return path;
 }
 
 // Moves the finished file over the target; std::rename does not replace an
 // existing file on Windows.
 bool replace_file(const std::string& from, const std::string& to) {
 #if defined(_WIN32)
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 #else
-  return std::rename(from.c_str(), to.c_str()) == 0;
+    return std::rename(from.c_str(), to.c_str()) == 0;
 #endif
 }
 
 }  // namespace
 
 int keep_stdout_for_frames() {
-  std::fflush(stdout);
-  const int frameFd = dup(1);
-  dup2(2, 1);
+    std::fflush(stdout);
+    const int frameFd = dup(1);
+    dup2(2, 1);
 #if defined(_WIN32)
-  _setmode(frameFd, _O_BINARY);  // no line-end translation of frame bytes
+    _setmode(frameFd, _O_BINARY);  // no line-end translation of frame bytes
 #endif
-  return frameFd;
+    return frameFd;
 }
 
 std::FILE* open_frame_input(const std::string& path) {
-  if (path != "-") return std::fopen(path.c_str(), "rb");
+    if (path != "-") return std::fopen(path.c_str(), "rb");
 #if defined(_WIN32)
-  // Standard input starts in text mode, which ends at the first 0x1A byte.
-  _setmode(_fileno(stdin), _O_BINARY);
+    // Standard input starts in text mode, which ends at the first 0x1A byte.
+    _setmode(_fileno(stdin), _O_BINARY);
 #endif
-  return stdin;
+    return stdin;
 }
 
-FrameOutput::FrameOutput(const char* tool, const std::string& path, int frameFd) : mTool(tool), mPath(path) {
-  if (!to_file()) {
-    mFile = fdopen(frameFd, "wb");
-    if (!mFile) std::fprintf(stderr, "%s: cannot write standard output\n", mTool);
-    return;
-  }
-  mTarget = follow_links(mPath);
-  struct stat info {};
-  const bool exists = stat(mTarget.c_str(), &info) == 0;
-  if (exists && S_ISDIR(info.st_mode)) {
-    std::fprintf(stderr, "%s: cannot write %s: it is a directory\n", mTool, mPath.c_str());
-    return;
-  }
-  // Only a regular file can be replaced by a rename; a FIFO or a device is
-  // written in place, so that it stays what it is.
-  if (!exists || S_ISREG(info.st_mode)) mPartial = mTarget + ".part";
-  const std::string& written = mPartial.empty() ? mTarget : mPartial;
-  mFile = std::fopen(written.c_str(), "wb");
-  if (!mFile) {
-    std::fprintf(stderr, "%s: cannot write %s: %s\n", mTool, written.c_str(), std::strerror(errno));
-    return;
-  }
-  if (!mPartial.empty()) watch_partial(mPartial);
+FrameOutput::FrameOutput(const char* tool, const std::string& path, int frameFd)
+    : mTool(tool), mPath(path) {
+    if (!to_file()) {
+        mFile = fdopen(frameFd, "wb");
+        if (!mFile) std::fprintf(stderr, "%s: cannot write standard output\n", mTool);
+        return;
+    }
+    mTarget = follow_links(mPath);
+    struct stat info {};
+    const bool exists = stat(mTarget.c_str(), &info) == 0;
+    if (exists && S_ISDIR(info.st_mode)) {
+        std::fprintf(stderr, "%s: cannot write %s: it is a directory\n", mTool, mPath.c_str());
+        return;
+    }
+    // Only a regular file can be replaced by a rename; a FIFO or a device is
+    // written in place, so that it stays what it is.
+    if (!exists || S_ISREG(info.st_mode)) mPartial = mTarget + ".part";
+    const std::string& written = mPartial.empty() ? mTarget : mPartial;
+    mFile = std::fopen(written.c_str(), "wb");
+    if (!mFile) {
+        std::fprintf(stderr, "%s: cannot write %s: %s\n", mTool, written.c_str(),
+                     std::strerror(errno));
+        return;
+    }
+    if (!mPartial.empty()) watch_partial(mPartial);
 }
 
 FrameOutput::~FrameOutput() {
-  if (mFile) finish(1);
+    if (mFile) finish(1);
 }
 
 bool FrameOutput::write(const void* bytes, std::size_t size, long frameNumber) {
-  if (std::fwrite(bytes, 1, size, mFile) == size) return true;
-  std::fprintf(stderr, "\n%s: cannot write frame %ld\n", mTool, frameNumber);
-  return false;
+    if (std::fwrite(bytes, 1, size, mFile) == size) return true;
+    std::fprintf(stderr, "\n%s: cannot write frame %ld\n", mTool, frameNumber);
+    return false;
 }
 
 int FrameOutput::finish(int status) {
-  if (!mFile) return 1;
-  if (std::fclose(mFile) != 0) status = 1;
-  mFile = nullptr;
-  if (mPartial.empty()) return status;
-  if (status == 0 && !replace_file(mPartial, mTarget)) {
-    std::fprintf(stderr, "%s: cannot rename %s to %s\n", mTool, mPartial.c_str(), mTarget.c_str());
-    status = 1;
-  }
-  if (status != 0) std::remove(mPartial.c_str());
-  forget_partial();
-  return status;
+    if (!mFile) return 1;
+    if (std::fclose(mFile) != 0) status = 1;
+    mFile = nullptr;
+    if (mPartial.empty()) return status;
+    if (status == 0 && !replace_file(mPartial, mTarget)) {
+        std::fprintf(stderr, "%s: cannot rename %s to %s\n", mTool, mPartial.c_str(),
+                     mTarget.c_str());
+        status = 1;
+    }
+    if (status != 0) std::remove(mPartial.c_str());
+    forget_partial();
+    return status;
 }
 
 void progress(long frames, std::chrono::steady_clock::time_point start, bool last) {
-  const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::fprintf(stderr, "\rframes: %ld  fps: %.1f%s", frames, s > 0 ? frames / s : 0.0, last ? "\n" : "");
-  std::fflush(stderr);
+    const double s =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::fprintf(stderr, "\rframes: %ld  fps: %.1f%s", frames, s > 0 ? frames / s : 0.0,
+                 last ? "\n" : "");
+    std::fflush(stderr);
 }
 
 }  // namespace frametool

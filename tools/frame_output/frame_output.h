@@ -22,27 +22,27 @@ int keep_stdout_for_frames();
 std::FILE* open_frame_input(const std::string& path);
 
 class FrameOutput {
- public:
-  // path "-" writes to frameFd. Prints "<tool>: cannot write ..." on failure.
-  FrameOutput(const char* tool, const std::string& path, int frameFd);
-  ~FrameOutput();
-  FrameOutput(const FrameOutput&) = delete;
-  FrameOutput& operator=(const FrameOutput&) = delete;
+public:
+    // path "-" writes to frameFd. Prints "<tool>: cannot write ..." on failure.
+    FrameOutput(const char* tool, const std::string& path, int frameFd);
+    ~FrameOutput();
+    FrameOutput(const FrameOutput&) = delete;
+    FrameOutput& operator=(const FrameOutput&) = delete;
 
-  bool ok() const { return mFile != nullptr; }
-  bool to_file() const { return mPath != "-"; }
-  // Writes one frame; prints and returns false when that fails.
-  bool write(const void* bytes, std::size_t size, long frameNumber);
-  // Closes; a .part file is renamed when status is 0 and removed otherwise.
-  // Returns the final status.
-  int finish(int status);
+    bool ok() const { return mFile != nullptr; }
+    bool to_file() const { return mPath != "-"; }
+    // Writes one frame; prints and returns false when that fails.
+    bool write(const void* bytes, std::size_t size, long frameNumber);
+    // Closes; a .part file is renamed when status is 0 and removed otherwise.
+    // Returns the final status.
+    int finish(int status);
 
- private:
-  const char* mTool;
-  std::string mPath;     // as given
-  std::string mTarget;   // mPath with symlinks followed
-  std::string mPartial;  // mTarget.part, or empty when written straight
-  std::FILE* mFile = nullptr;
+private:
+    const char* mTool;
+    std::string mPath;     // as given
+    std::string mTarget;   // mPath with symlinks followed
+    std::string mPartial;  // mTarget.part, or empty when written straight
+    std::FILE* mFile = nullptr;
 };
 
 // "\rframes: N  fps: F" on standard error; a newline when last.

@@ -14,8 +14,10 @@ namespace lutcli {
 constexpr std::size_t kMaxAdjustments = 1024;
 
 // false with a message naming the line when the text is not such a list.
-bool parse_adjustments(const std::string& text, std::vector<Chi3dlutRgbcmyInfo>& entries, std::string& error);
+bool parse_adjustments(const std::string& text, std::vector<Chi3dlutRgbcmyInfo>& entries,
+                       std::string& error);
 
-bool read_adjustment_file(const std::string& path, std::vector<Chi3dlutRgbcmyInfo>& entries, std::string& error);
+bool read_adjustment_file(const std::string& path, std::vector<Chi3dlutRgbcmyInfo>& entries,
+                          std::string& error);
 
 }  // namespace lutcli

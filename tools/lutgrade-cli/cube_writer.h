@@ -9,6 +9,7 @@ namespace lutcli {
 
 // table: edge^3 entries of R, G, B, unused bytes, red fastest. Written under a
 // temporary name and renamed when complete; false with a message otherwise.
-bool write_cube_file(const std::string& path, const std::vector<std::uint8_t>& table, int edge, std::string& error);
+bool write_cube_file(const std::string& path, const std::vector<std::uint8_t>& table, int edge,
+                     std::string& error);
 
 }  // namespace lutcli

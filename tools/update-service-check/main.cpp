@@ -96,19 +96,19 @@ int main(int argc, char** argv) {
             app.quit();
         }
     });
-    QObject::connect(service, &OVUpdateService::sigDownloadFinishBack, &app,
-                     [&](int code, const QString& fileName) {
-                         print(QStringLiteral("sigDownloadFinishBack %1 \"%2\"").arg(code).arg(
-                             fileName));
-                         print(QStringLiteral("result %1, remote version \"%2\", notes \"%3\"")
-                                   .arg(service->result())
-                                   .arg(service->remoteVersion(), service->releaseNotes()));
-                         if (code == 0) {
-                             print(QStringLiteral("package: ") + service->storeDir() + fileName);
-                             status = 0;
-                         }
-                         app.quit();
-                     });
+    QObject::connect(
+        service, &OVUpdateService::sigDownloadFinishBack, &app,
+        [&](int code, const QString& fileName) {
+            print(QStringLiteral("sigDownloadFinishBack %1 \"%2\"").arg(code).arg(fileName));
+            print(QStringLiteral("result %1, remote version \"%2\", notes \"%3\"")
+                      .arg(service->result())
+                      .arg(service->remoteVersion(), service->releaseNotes()));
+            if (code == 0) {
+                print(QStringLiteral("package: ") + service->storeDir() + fileName);
+                status = 0;
+            }
+            app.quit();
+        });
     service->checkUpdateAndDownload(options.code, options.version);
     app.exec();
     return status;

@@ -33,14 +33,16 @@ int main(int argc, char** argv) {
     OVDlgUpdate offer;
     offer.setRemoteVersion("2.0.1");
     offer.setLocalVersion("2.0.0");
-    offer.setUpdateContent("<p><b>新功能</b></p><ul><li>绿幕抠像更干净</li><li>新增 3D LUT 调色</li></ul>");
+    offer.setUpdateContent(
+        "<p><b>新功能</b></p><ul><li>绿幕抠像更干净</li><li>新增 3D LUT 调色</li></ul>");
     OVDlgUpdating progress;
     progress.setRemoteVersion("2.0.1");
     progress.on_dlProgressBack(37);
     OVDlgUpgradeFinish failure;
     failure.setRemoteVersion("2.0.1");
 
-    const bool ok = save(offer, out.filePath("offer.png")) && save(progress, out.filePath("progress.png")) &&
+    const bool ok = save(offer, out.filePath("offer.png")) &&
+                    save(progress, out.filePath("progress.png")) &&
                     save(failure, out.filePath("failure.png"));
     return ok ? 0 : 1;
 }

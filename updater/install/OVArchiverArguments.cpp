@@ -55,10 +55,13 @@ QString installationFolderFor(const QString& updaterDir) {
 
 QStringList extractArguments(const QString& packagePath, const QString& installDir,
                              const QStringList& excludedNames) {
-    QStringList arguments = {QStringLiteral("x"),     packagePath,
+    QStringList arguments = {QStringLiteral("x"),
+                             packagePath,
                              QStringLiteral("-o") + installDir,
-                             QStringLiteral("-sdel"), QStringLiteral("-aoa"),
-                             QStringLiteral("-bsp1"), QStringLiteral("-bse1")};
+                             QStringLiteral("-sdel"),
+                             QStringLiteral("-aoa"),
+                             QStringLiteral("-bsp1"),
+                             QStringLiteral("-bse1")};
     for (const QString& name : excludedNames) arguments << QStringLiteral("-xr!") + name;
     return arguments;
 }

@@ -55,7 +55,8 @@ void OVPackageInstaller::start(const QString& packagePath, const QString& update
             &OVPackageInstaller::on_process_readyReadStandardError);
     connect(mProcess, &QProcess::readyReadStandardOutput, this,
             &OVPackageInstaller::on_process_readyReadStandardOutput);
-    connect(mProcess, &QProcess::errorOccurred, this, &OVPackageInstaller::on_process_errorOccurred);
+    connect(mProcess, &QProcess::errorOccurred, this,
+            &OVPackageInstaller::on_process_errorOccurred);
     connect(mProcess, &QProcess::finished, this, &OVPackageInstaller::on_process_finished);
     mProcess->start(mProgram, arguments, QIODevice::ReadWrite);
 }
@@ -69,14 +70,16 @@ void OVPackageInstaller::on_process_readyReadStandardOutput() { readOutputChunk(
 void OVPackageInstaller::readOutputChunk() {
     if (mEnded) return;
     mProcess->setReadChannel(QProcess::StandardOutput);
-    const OVUnzipOutputReader::Step step = mReader.read(mProcess->read(OVUnzipOutputReader::kChunkBytes));
+    const OVUnzipOutputReader::Step step =
+        mReader.read(mProcess->read(OVUnzipOutputReader::kChunkBytes));
     OVLOG_DEBUG() << "read=" << step.text;
     if (step.kind == OVUnzipOutputReader::Kind::Progress)
         emit sigProgress(step.progress, step.label);
 }
 
 void OVPackageInstaller::on_process_errorOccurred(QProcess::ProcessError error) {
-    if (error == QProcess::FailedToStart) fail(QStringLiteral("archiver failed to start: ") + mProcess->errorString());
+    if (error == QProcess::FailedToStart)
+        fail(QStringLiteral("archiver failed to start: ") + mProcess->errorString());
 }
 
 void OVPackageInstaller::on_process_finished(int exitCode, QProcess::ExitStatus status) {
@@ -115,7 +118,8 @@ void OVPackageInstaller::complete() {
     mEnded = true;
     mSettings.setSetupProgress(100);
     const bool removed = QFile::remove(mPackagePath);
-    OVLOG_DEBUG() << "unzip end=" << QDateTime::currentDateTime().toString() << ",remove tmp file=" << removed;
+    OVLOG_DEBUG() << "unzip end=" << QDateTime::currentDateTime().toString()
+                  << ",remove tmp file=" << removed;
     OVUninstallEntry::setDisplayVersion(mVersion, mSettings.storeDir());
     if (!OVPlatform::removeWorkArea(OVInstallSteps::workAreaFor(mInstallDir),
                                     OVInstallSteps::stepHook())) {

@@ -25,7 +25,8 @@ QString SizeRotationStrategy::backupName(int index) const {
 
 void SizeRotationStrategy::rotate() {
     if (backupCount == 0) {
-        if (!QFile::remove(fileName)) reportLogFailure(QStringLiteral("backup delete failed ") + fileName);
+        if (!QFile::remove(fileName))
+            reportLogFailure(QStringLiteral("backup delete failed ") + fileName);
         return;
     }
     int lastShifted = 0;

@@ -71,9 +71,9 @@ private:
 
 // A log statement: OVLOG_DEBUG() << "text" << value; Below the logger's
 // level the items are not even evaluated.
-#define OVLOG_AT(lvl)                                        \
+#define OVLOG_AT(lvl)                                      \
     if (::OVLogging::Logger::instance().level() > (lvl)) { \
-    } else                                                   \
+    } else                                                 \
         ::OVLogging::MessageBuilder(lvl).stream()
 
 #define OVLOG_TRACE() OVLOG_AT(::OVLogging::TraceLevel)

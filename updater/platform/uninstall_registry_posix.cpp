@@ -27,7 +27,8 @@ void setUninstallDisplayVersion(const std::u16string& displayName, const std::u1
         registry.setValue(group + QStringLiteral("/DisplayVersion"), value);
         registry.sync();
         log("Reg key== " + group.toStdString());
-        log("RegSetValueEx result===============" + std::to_string(static_cast<int>(registry.status())));
+        log("RegSetValueEx result===============" +
+            std::to_string(static_cast<int>(registry.status())));
         return;
     }
 }

@@ -9,10 +9,12 @@ namespace OVPlatform {
 
 namespace {
 
-const wchar_t kUninstallKey[] = L"SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const wchar_t kUninstallKey[] =
+    L"SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
 std::string toUtf8(const std::wstring& text) {
-    const int length = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    const int length =
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
     if (length <= 1) return std::string();
     std::string utf8(static_cast<size_t>(length), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &utf8[0], length, nullptr, nullptr);
@@ -55,7 +57,8 @@ void setUninstallDisplayVersion(const std::u16string& displayName, const std::u1
                                 const std::string& /*iniFile*/, const UninstallLog& log) {
     HKEY uninstall = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0,
-                      KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | KEY_NOTIFY, &uninstall) != ERROR_SUCCESS) {
+                      KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | KEY_NOTIFY,
+                      &uninstall) != ERROR_SUCCESS) {
         OVLogging::platform::writeDebugOutput("open failed===============");
         return;
     }
@@ -67,9 +70,11 @@ void setUninstallDisplayVersion(const std::u16string& displayName, const std::u1
     for (DWORD index = 0; index < subkeys; ++index) {
         wchar_t subkey[MAX_PATH] = {};
         DWORD length = MAX_PATH;
-        if (RegEnumKeyExW(uninstall, index, subkey, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        if (RegEnumKeyExW(uninstall, index, subkey, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
             continue;
-        if (updateIfProduct(std::wstring(kUninstallKey) + L"\\" + subkey, name, wideVersion, log)) break;
+        if (updateIfProduct(std::wstring(kUninstallKey) + L"\\" + subkey, name, wideVersion, log))
+            break;
     }
     RegCloseKey(uninstall);
 }

@@ -41,8 +41,8 @@ std::unique_lock<std::recursive_mutex> lockUpdateAttempts() {
     return std::unique_lock<std::recursive_mutex>(shared().mutex);
 }
 
-void runUpdateAttempt(OVUpdateObserver& observer, const OVUpdateSettings& settings, QString softCode,
-                      QString version) {
+void runUpdateAttempt(OVUpdateObserver& observer, const OVUpdateSettings& settings,
+                      QString softCode, QString version) {
     OVLOG_DEBUG() << "【更新服务】checkUpdateAndDownload invoke";
     const int32_t value = versionValue(version);
     SharedPrivate& s = shared();

@@ -40,8 +40,9 @@ OVUpdateService::OVUpdateService()
 
 void OVUpdateService::checkUpdateAndDownload(const QString& softCode, const QString& version) {
     try {
-        std::thread([this, softCode, version] { runUpdateAttempt(*this, *this, softCode, version); })
-            .detach();
+        std::thread([this, softCode, version] {
+            runUpdateAttempt(*this, *this, softCode, version);
+        }).detach();
     } catch (const std::system_error& error) {
         OVLOG_DEBUG() << "【更新服务】checkUpdateAndDownload no thread:" << error.what();
         setResult(kAttemptNotStarted);
@@ -60,9 +61,9 @@ int32_t OVUpdateService::checkUpdate(unsigned int snMode, const QString& deviceS
     // Its private tears the library singletons down on return; no attempt
     // may be using them meanwhile.
     const auto attempts = lockUpdateAttempts();
-    OVUpdateServicePrivate check(*this, "7K_QM_RTc4", deviceSN.toStdString(), packageCode.toStdString(),
-                                 value, version.toStdString(), host.toStdString(),
-                                 localPath(storeDir()), tlsSettings(*this));
+    OVUpdateServicePrivate check(*this, "7K_QM_RTc4", deviceSN.toStdString(),
+                                 packageCode.toStdString(), value, version.toStdString(),
+                                 host.toStdString(), localPath(storeDir()), tlsSettings(*this));
     OVLOG_DEBUG() << "【更新服务】check update init, request host=" << host;
     if (check.init()) {
         OVLOG_DEBUG() << "【更新服务】check update init success, start check update";

@@ -45,11 +45,11 @@ std::vector<std::string> reservedFileNames(const OVUpdateSettings& settings) {
     return names;
 }
 
-OVUpdateServicePrivate::OVUpdateServicePrivate(OVUpdateObserver& observer,
-                                               std::string deviceModel, std::string serialNumber,
-                                               std::string packageCode, int32_t versionValue,
-                                               std::string versionText, std::string host,
-                                               std::string downloadDirectory, OVTlsSettings tls,
+OVUpdateServicePrivate::OVUpdateServicePrivate(OVUpdateObserver& observer, std::string deviceModel,
+                                               std::string serialNumber, std::string packageCode,
+                                               int32_t versionValue, std::string versionText,
+                                               std::string host, std::string downloadDirectory,
+                                               OVTlsSettings tls,
                                                std::vector<std::string> reservedNames)
     : mObserver(observer),
       mDeviceModel(std::move(deviceModel)),
@@ -101,8 +101,8 @@ bool OVUpdateServicePrivate::init() {
         OVLOG_DEBUG() << "【更新服务】init setDeviceInfo failed";
     }
     OVLOG_DEBUG() << "【更新服务】init 5";
-    const bool connected = mBackendServer->connectToServer(
-        mHost, mTls.skipCertificateCheck, kConnectTimeoutSeconds, mTls.caFile);
+    const bool connected = mBackendServer->connectToServer(mHost, mTls.skipCertificateCheck,
+                                                           kConnectTimeoutSeconds, mTls.caFile);
     OVLOG_DEBUG() << "【更新服务】init 6";
     if (!connected) {
         OVLOG_DEBUG() << "【更新服务】connectToServer fail";

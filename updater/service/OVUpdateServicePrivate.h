@@ -38,10 +38,9 @@ class OVUpdateServicePrivate : public Orvalen::IOrvalenDownloadCallback,
                                public Orvalen::IOrvalenDebugLog {
 public:
     OVUpdateServicePrivate(OVUpdateObserver& observer, std::string deviceModel,
-                           std::string serialNumber, std::string packageCode,
-                           int32_t versionValue, std::string versionText, std::string host,
-                           std::string downloadDirectory, OVTlsSettings tls,
-                           std::vector<std::string> reservedNames = {});
+                           std::string serialNumber, std::string packageCode, int32_t versionValue,
+                           std::string versionText, std::string host, std::string downloadDirectory,
+                           OVTlsSettings tls, std::vector<std::string> reservedNames = {});
     ~OVUpdateServicePrivate() override;
     OVUpdateServicePrivate(const OVUpdateServicePrivate&) = delete;
     OVUpdateServicePrivate& operator=(const OVUpdateServicePrivate&) = delete;

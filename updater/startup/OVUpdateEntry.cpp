@@ -42,10 +42,14 @@ int runUpdate(int argc, char** argv) {
 
     OVSingleInstance instance;
     switch (instance.claim()) {
-        case OVSingleInstance::Claim::AlreadyRunning: OVRestart::endProcess();
-        case OVSingleInstance::Claim::CreateFailed: return 2;
-        case OVSingleInstance::Claim::AcquireFailed: return 3;
-        case OVSingleInstance::Claim::Claimed: break;
+        case OVSingleInstance::Claim::AlreadyRunning:
+            OVRestart::endProcess();
+        case OVSingleInstance::Claim::CreateFailed:
+            return 2;
+        case OVSingleInstance::Claim::AcquireFailed:
+            return 3;
+        case OVSingleInstance::Claim::Claimed:
+            break;
     }
     OVRestart::setBeforeExit([&instance] { instance.close(); });
     // Before anything else may start the main application: a commit that a
@@ -77,7 +81,8 @@ int runUpdate(int argc, char** argv) {
         [&instance, &commandLine](const QString& qreVer) {
             OVLOG_DEBUG() << "sig_detachMemory invoke";
             instance.release();
-            OVLOG_DEBUG() << "startDetached argv[1]=" << commandLine.appPath() << ", qreVer=" << qreVer;
+            OVLOG_DEBUG() << "startDetached argv[1]=" << commandLine.appPath()
+                          << ", qreVer=" << qreVer;
             OVRestart::startMainApplication(commandLine.appPath(), qreVer);
             QThread::msleep(500);
             OVLOG_DEBUG() << "sig_detachMemory end";
@@ -87,7 +92,8 @@ int runUpdate(int argc, char** argv) {
 
     OVLOG_DEBUG() << "Update.exe Current Version = " << kUpdaterVersion;
     OVLOG_DEBUG() << "args count = " << argc;
-    for (int i = 0; i < argc; ++i) OVLOG_DEBUG() << "[" << i << "]:" << QString::fromLocal8Bit(argv[i]);
+    for (int i = 0; i < argc; ++i)
+        OVLOG_DEBUG() << "[" << i << "]:" << QString::fromLocal8Bit(argv[i]);
 
     if (commandLine.handsOverVersions()) handOver(commandLine, offer);
     if (commandLine.directUpgrade()) {

@@ -35,8 +35,9 @@ void OVDlgUpdate::setUpdateContent(const QString& content) {
 }
 
 void OVDlgUpdate::rewriteAskTips() {
-    ui->lb_AskTips->setText(QStringLiteral("沛扎直播V%1版本可供下载,你现在的版本是V%2。要现在下载吗?")
-                                .arg(remoteVersion, localVersion));
+    ui->lb_AskTips->setText(
+        QStringLiteral("沛扎直播V%1版本可供下载,你现在的版本是V%2。要现在下载吗?")
+            .arg(remoteVersion, localVersion));
 }
 
 void OVDlgUpdate::on_btCancel_clicked() { emit sig_detachMemory(remoteVersion); }
@@ -61,18 +62,24 @@ void OVDlgUpdate::mousePressEvent(QMouseEvent* event) {
     const QPoint local = event->position().toPoint();
     const QPoint press = pos() + local;
     bool onButton = false;
-    for (const QWidget* button : {static_cast<QWidget*>(ui->btConfirm), static_cast<QWidget*>(ui->btCancel)}) {
+    for (const QWidget* button :
+         {static_cast<QWidget*>(ui->btConfirm), static_cast<QWidget*>(ui->btCancel)}) {
         const QRect onScreen(button->mapToGlobal(QPoint(0, 0)), button->size());
         onButton = onButton || onScreen.contains(press);
     }
     const QPoint buttonPos = ui->btConfirm->mapToGlobal(QPoint(0, 0));
     OVLogging::platform::writeDebugOutput(QStringLiteral("pos=%1,%2,press=%3,%4\n")
-                                              .arg(buttonPos.x()).arg(buttonPos.y())
-                                              .arg(press.x()).arg(press.y())
-                                              .toUtf8().constData());
+                                              .arg(buttonPos.x())
+                                              .arg(buttonPos.y())
+                                              .arg(press.x())
+                                              .arg(press.y())
+                                              .toUtf8()
+                                              .constData());
     drag.press(local, !onButton);
 }
 
-void OVDlgUpdate::mouseMoveEvent(QMouseEvent* event) { drag.move(this, event->position().toPoint()); }
+void OVDlgUpdate::mouseMoveEvent(QMouseEvent* event) {
+    drag.move(this, event->position().toPoint());
+}
 
 void OVDlgUpdate::mouseReleaseEvent(QMouseEvent*) { drag.release(); }

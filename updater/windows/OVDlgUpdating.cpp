@@ -18,8 +18,10 @@ OVDlgUpdating::OVDlgUpdating(QWidget* parent) : QMainWindow(parent), ui(new Ui::
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     ui->lbTips->setText(QStringLiteral("下载中,请保持网络连接"));
     OVUpdateService* service = OVUpdateService::instance();
-    connect(service, &OVUpdateService::sigDownloadProgressBack, this, &OVDlgUpdating::on_dlProgressBack);
-    connect(service, &OVUpdateService::sigDownloadFinishBack, this, &OVDlgUpdating::on_dlFinishedBack);
+    connect(service, &OVUpdateService::sigDownloadProgressBack, this,
+            &OVDlgUpdating::on_dlProgressBack);
+    connect(service, &OVUpdateService::sigDownloadFinishBack, this,
+            &OVDlgUpdating::on_dlFinishedBack);
 }
 
 OVDlgUpdating::~OVDlgUpdating() { delete ui; }
@@ -56,7 +58,8 @@ void OVDlgUpdating::showFailure() {
         failDialog->setAppPath(appPath);
         connect(failDialog, &OVDlgUpgradeFinish::sigRetry, this, &OVDlgUpdating::on_retryUpdate);
     }
-    failDialog->move(x() + width() / 2 - failDialog->width() / 2, y() + height() / 2 - failDialog->height() / 2);
+    failDialog->move(x() + width() / 2 - failDialog->width() / 2,
+                     y() + height() / 2 - failDialog->height() / 2);
     failDialog->exec();
 }
 
@@ -72,10 +75,11 @@ void OVDlgUpdating::install(const QString& fileName) {
         OVLOG_DEBUG() << "installing version" << version << "instead of" << remoteVersion;
     }
     installer = new OVPackageInstaller(*service, this);
-    connect(installer, &OVPackageInstaller::sigProgress, this, [this](int value, const QString& label) {
-        ui->progressBar->setValue(value);
-        ui->label->setText(label);
-    });
+    connect(installer, &OVPackageInstaller::sigProgress, this,
+            [this](int value, const QString& label) {
+                ui->progressBar->setValue(value);
+                ui->label->setText(label);
+            });
     connect(installer, &OVPackageInstaller::sigInstallEnded, this, [this, version](bool installed) {
         if (installed) {
             if (version != remoteVersion) OVUpdateService::instance()->setRemoteVer(version);
@@ -95,8 +99,12 @@ void OVDlgUpdating::on_retryUpdate() {
     OVUpdateService::instance()->checkUpdateAndDownload(QStringLiteral("LUMI_DESK"), localVersion);
 }
 
-void OVDlgUpdating::mousePressEvent(QMouseEvent* event) { drag.press(event->position().toPoint(), true); }
+void OVDlgUpdating::mousePressEvent(QMouseEvent* event) {
+    drag.press(event->position().toPoint(), true);
+}
 
-void OVDlgUpdating::mouseMoveEvent(QMouseEvent* event) { drag.move(this, event->position().toPoint()); }
+void OVDlgUpdating::mouseMoveEvent(QMouseEvent* event) {
+    drag.move(this, event->position().toPoint());
+}
 
 void OVDlgUpdating::mouseReleaseEvent(QMouseEvent*) { drag.release(); }

@@ -4,7 +4,8 @@
 #include "windows/OVFramelessWindow.h"
 #include "windows/OVRestart.h"
 
-OVDlgUpgradeFinish::OVDlgUpgradeFinish(QWidget* parent) : QDialog(parent), ui(new Ui::OVDlgUpgradeFinish) {
+OVDlgUpgradeFinish::OVDlgUpgradeFinish(QWidget* parent)
+    : QDialog(parent), ui(new Ui::OVDlgUpgradeFinish) {
     ui->setupUi(this);
     makeTranslucent(this);
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
@@ -20,7 +21,9 @@ void OVDlgUpgradeFinish::setRemoteVersion(const QString& version) {
 
 void OVDlgUpgradeFinish::reject() { on_btExit_clicked(); }
 
-void OVDlgUpgradeFinish::on_btExit_clicked() { OVRestart::startMainApplicationAndExit(appPath, remoteVersion); }
+void OVDlgUpgradeFinish::on_btExit_clicked() {
+    OVRestart::startMainApplicationAndExit(appPath, remoteVersion);
+}
 
 void OVDlgUpgradeFinish::on_btRetry_clicked() {
     done(QDialog::Accepted);

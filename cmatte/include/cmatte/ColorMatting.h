@@ -55,37 +55,38 @@
 class base_cm;
 
 class CMATTE_EXPORT ColorMatting {
- public:
-  ColorMatting(int algVersion, int gpuPriority);
-  ~ColorMatting();
-  ColorMatting(const ColorMatting&) = delete;
-  ColorMatting& operator=(const ColorMatting&) = delete;
+public:
+    ColorMatting(int algVersion, int gpuPriority);
+    ~ColorMatting();
+    ColorMatting(const ColorMatting&) = delete;
+    ColorMatting& operator=(const ColorMatting&) = delete;
 
-  // Always 2000, the library version (not the keyer version).
-  int getVersion();
-  // 1 when algVersion is the current one (nothing changes); otherwise builds
-  // the new keyer from its defaults: 0 on success, -1 when its set-up failed.
-  int switchAlgVersion(int algVersion, int gpuPriority);
+    // Always 2000, the library version (not the keyer version).
+    int getVersion();
+    // 1 when algVersion is the current one (nothing changes); otherwise builds
+    // the new keyer from its defaults: 0 on success, -1 when its set-up failed.
+    int switchAlgVersion(int algVersion, int gpuPriority);
 
-  void setParams_KeyColor(int code);
-  void setParams_v1_Similar(float similar);
-  void setParams_v1_Cal_Similar(void (*callback)(float similar));
-  void setParams_v2_coff_thres(float coff);
+    void setParams_KeyColor(int code);
+    void setParams_v1_Similar(float similar);
+    void setParams_v1_Cal_Similar(void (*callback)(float similar));
+    void setParams_v2_coff_thres(float coff);
 
-  void exec_ColorMatting_NV12(int w, int h, const unsigned char* camY, const unsigned char* camUV,
-                              const unsigned char* bgY, const unsigned char* bgUV, unsigned char* outY,
-                              unsigned char* outUV);
-  void exec_ColorMatting_YUY2(int w, int h, const unsigned char* cam, const unsigned char* bg, unsigned char* out);
-  void exec_ColorMatting_I420(int w, int h, const unsigned char* camY, const unsigned char* camU,
-                              const unsigned char* camV, const unsigned char* bgY, const unsigned char* bgU,
-                              const unsigned char* bgV, unsigned char* outY, unsigned char* outU,
-                              unsigned char* outV);
+    void exec_ColorMatting_NV12(int w, int h, const unsigned char* camY, const unsigned char* camUV,
+                                const unsigned char* bgY, const unsigned char* bgUV,
+                                unsigned char* outY, unsigned char* outUV);
+    void exec_ColorMatting_YUY2(int w, int h, const unsigned char* cam, const unsigned char* bg,
+                                unsigned char* out);
+    void exec_ColorMatting_I420(int w, int h, const unsigned char* camY, const unsigned char* camU,
+                                const unsigned char* camV, const unsigned char* bgY,
+                                const unsigned char* bgU, const unsigned char* bgV,
+                                unsigned char* outY, unsigned char* outU, unsigned char* outV);
 
-  // The layout below is part of the interface: hosts allocate the object.
-  std::int32_t gpuPriority;
-  std::int32_t algVersion;
-  std::int64_t reserved;
-  std::uint32_t ready;
-  std::int32_t libVersion;
-  base_cm* alg;
+    // The layout below is part of the interface: hosts allocate the object.
+    std::int32_t gpuPriority;
+    std::int32_t algVersion;
+    std::int64_t reserved;
+    std::uint32_t ready;
+    std::int32_t libVersion;
+    base_cm* alg;
 };

@@ -9,11 +9,11 @@ namespace cmatte {
 
 // Where the key histogram of a w x h frame is taken from.
 struct HistogramTier {
-  enum Source { kKey, kHalfKey, kQuarterKey };
-  Source source;
-  int width;  // pixels counted per row
-  int rows;
-  int count;  // N, the number of pixels counted
+    enum Source { kKey, kHalfKey, kQuarterKey };
+    Source source;
+    int width;  // pixels counted per row
+    int rows;
+    int count;  // N, the number of pixels counted
 };
 
 HistogramTier histogram_tier(int w, int h);
@@ -23,28 +23,28 @@ int otsu_threshold(const std::uint32_t counts[256], int n);
 
 // Bounds, accepted values and the shared ring position per key colour code.
 class ThresholdHistory {
- public:
-  static constexpr int kCodes = 4;
-  static constexpr int kRing = 5;
+public:
+    static constexpr int kCodes = 4;
+    static constexpr int kRing = 5;
 
-  ThresholdHistory() { resetThresholdHistory(); }
+    ThresholdHistory() { resetThresholdHistory(); }
 
-  void resetThresholdHistory();
+    void resetThresholdHistory();
 
-  // T from the automatic threshold t0, the factor f and the key colour code c;
-  // codes outside 0..3 count as code 0.
-  int stabiliseThreshold(int t0, float f, int c);
+    // T from the automatic threshold t0, the factor f and the key colour code c;
+    // codes outside 0..3 count as code 0.
+    int stabiliseThreshold(int t0, float f, int c);
 
-  int accept_count(int c) const { return mAcceptCount[c]; }
-  int ring_position() const { return mRingPos; }
-  const std::int32_t* ring(int c) const { return mRing[c]; }
+    int accept_count(int c) const { return mAcceptCount[c]; }
+    int ring_position() const { return mRingPos; }
+    const std::int32_t* ring(int c) const { return mRing[c]; }
 
- private:
-  std::int32_t mAcceptCount[kCodes];
-  std::int32_t mRingPos;
-  std::int32_t mRing[kCodes][kRing];
-  std::int32_t mLower[kCodes];
-  std::int32_t mUpper[kCodes];
+private:
+    std::int32_t mAcceptCount[kCodes];
+    std::int32_t mRingPos;
+    std::int32_t mRing[kCodes][kRing];
+    std::int32_t mLower[kCodes];
+    std::int32_t mUpper[kCodes];
 };
 
 }  // namespace cmatte

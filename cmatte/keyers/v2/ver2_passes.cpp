@@ -24,18 +24,18 @@ constexpr float kGuidedEpsilon = 2.7450978e-6f;
 
 // What differs between the layouts, in FrameLayout order.
 struct KeyLayout {
-  const char* exec;
-  int labA, labB, blend;
-  const char* labAFailed;
-  const char* labBFailed;
+    const char* exec;
+    int labA, labB, blend;
+    const char* labAFailed;
+    const char* labBFailed;
 };
 const KeyLayout kKeyLayouts[] = {
-    {"exec_ColorMatting_NV12", kNv12CalLabA, kNv12CalLabB, kNv12Blend, "Error @exec_NV12_GM_cal_LabA:%d\n",
-     "Error @exec_NV12_GM_cal_LabA:%d\n"},
-    {"exec_ColorMatting_I420", kI420CalLabA, kI420CalLabB, kI420Blend, "Error @exec_YUY2_GM_cal_LabA:%d\n",
-     "Error @exec_YUY2_GM_cal_LabB:%d\n"},
-    {"exec_ColorMatting_YUY2", kYuy2CalLabA, kYuy2CalLabB, kYuy2Blend, "Error @exec_YUY2_GM_cal_LabA:%d\n",
-     "Error @exec_YUY2_GM_cal_LabB:%d\n"},
+    {"exec_ColorMatting_NV12", kNv12CalLabA, kNv12CalLabB, kNv12Blend,
+     "Error @exec_NV12_GM_cal_LabA:%d\n", "Error @exec_NV12_GM_cal_LabA:%d\n"},
+    {"exec_ColorMatting_I420", kI420CalLabA, kI420CalLabB, kI420Blend,
+     "Error @exec_YUY2_GM_cal_LabA:%d\n", "Error @exec_YUY2_GM_cal_LabB:%d\n"},
+    {"exec_ColorMatting_YUY2", kYuy2CalLabA, kYuy2CalLabB, kYuy2Blend,
+     "Error @exec_YUY2_GM_cal_LabA:%d\n", "Error @exec_YUY2_GM_cal_LabB:%d\n"},
 };
 
 const KeyLayout& key_layout(FrameLayout layout) { return kKeyLayouts[static_cast<int>(layout)]; }
@@ -44,123 +44,135 @@ KernelArg mem(cl_mem m) { return KernelArg::mem(m); }
 
 // Arguments that print "Error @clSetKernelArg<position>".
 std::vector<ArgStep> numbered(std::initializer_list<KernelArg> args) {
-  std::vector<ArgStep> steps;
-  for (const KernelArg& arg : args) steps.push_back({arg, kArgAt[steps.size()]});
-  return steps;
+    std::vector<ArgStep> steps;
+    for (const KernelArg& arg : args) steps.push_back({arg, kArgAt[steps.size()]});
+    return steps;
 }
 
 // Arguments that all print "Error @clSetKernelArg".
 void add_plain(std::vector<ArgStep>& steps, KernelArg arg) { steps.push_back({arg, kArg}); }
 void add_frame(std::vector<ArgStep>& steps, const gpurt::FrameImages& frame) {
-  for (int i = 0; i < frame.plane_count(); ++i) add_plain(steps, mem(frame.kernel_plane(i)));
+    for (int i = 0; i < frame.plane_count(); ++i) add_plain(steps, mem(frame.kernel_plane(i)));
 }
 
 Pass pass(int kernel, std::vector<ArgStep> args, Grid grid, const char* failure) {
-  return {kernel, std::move(args), grid.x, grid.y, failure};
+    return {kernel, std::move(args), grid.x, grid.y, failure};
 }
 
 }  // namespace
 
 const char* ver2_exec_name(FrameLayout layout) { return key_layout(layout).exec; }
 
-Pass key_pass(const gpurt::FrameImages& cam, cl_mem linearisation, cl_mem lab, int keyColor, const KeyPlanes& planes,
-              const Ver2Geometry& g) {
-  const KeyLayout& layout = key_layout(cam.layout());
-  const bool labB = keyColor == 3;
-  std::vector<ArgStep> args;
-  add_frame(args, cam);
-  add_plain(args, mem(linearisation));
-  add_plain(args, mem(lab));
-  if (!labB) add_plain(args, KernelArg::i32(keyColor == 1 ? 1 : 0));
-  add_plain(args, mem(planes.K));
-  add_plain(args, mem(planes.S));
-  return pass(labB ? layout.labB : layout.labA, std::move(args), g.frame, labB ? layout.labBFailed : layout.labAFailed);
+Pass key_pass(const gpurt::FrameImages& cam, cl_mem linearisation, cl_mem lab, int keyColor,
+              const KeyPlanes& planes, const Ver2Geometry& g) {
+    const KeyLayout& layout = key_layout(cam.layout());
+    const bool labB = keyColor == 3;
+    std::vector<ArgStep> args;
+    add_frame(args, cam);
+    add_plain(args, mem(linearisation));
+    add_plain(args, mem(lab));
+    if (!labB) add_plain(args, KernelArg::i32(keyColor == 1 ? 1 : 0));
+    add_plain(args, mem(planes.K));
+    add_plain(args, mem(planes.S));
+    return pass(labB ? layout.labB : layout.labA, std::move(args), g.frame,
+                labB ? layout.labBFailed : layout.labAFailed);
 }
 
-std::vector<Pass> histogram_passes(const HistogramTier& tier, cl_mem K, cl_mem half, cl_mem quarter, cl_mem rows,
-                                   cl_mem total) {
-  std::vector<Pass> passes;
-  cl_mem source = K;
-  if (tier.source != HistogramTier::kKey) {
-    const bool fromHalf = tier.source == HistogramTier::kHalfKey;
-    source = fromHalf ? half : quarter;
-    // The grid covers every destination pixel that the histogram counts.
-    passes.push_back(pass(fromHalf ? kDownSample22 : kDownSample44, numbered({mem(K), mem(source)}),
-                          {static_cast<std::size_t>((tier.width + 3) / 4), static_cast<std::size_t>(tier.rows)},
-                          fromHalf ? "Error @exec_NV12_GM_downSample22_LabA:%d\n" : kDown44Failed));
-  }
-  passes.push_back(
-      pass(kStatHist,
-           {{mem(source), kHistArgFirst}, {mem(rows), kHistArgLater}, {KernelArg::i32(tier.width), kHistArgLater}},
-           {1, static_cast<std::size_t>(tier.rows)}, "Error @exec_stat_HistQ:%d\n"));
-  passes.push_back(pass(kAccmHist,
-                        {{mem(rows), kHistArgFirst},
-                         {mem(total), kHistArgLater},
-                         {KernelArg::i32(256), kHistArgLater},
-                         {KernelArg::i32(tier.rows), kHistArgLater}},
-                        {256, 1}, "Error @exec_accm_HistQ:%d\n"));
-  return passes;
+std::vector<Pass> histogram_passes(const HistogramTier& tier, cl_mem K, cl_mem half, cl_mem quarter,
+                                   cl_mem rows, cl_mem total) {
+    std::vector<Pass> passes;
+    cl_mem source = K;
+    if (tier.source != HistogramTier::kKey) {
+        const bool fromHalf = tier.source == HistogramTier::kHalfKey;
+        source = fromHalf ? half : quarter;
+        // The grid covers every destination pixel that the histogram counts.
+        passes.push_back(pass(
+            fromHalf ? kDownSample22 : kDownSample44, numbered({mem(K), mem(source)}),
+            {static_cast<std::size_t>((tier.width + 3) / 4), static_cast<std::size_t>(tier.rows)},
+            fromHalf ? "Error @exec_NV12_GM_downSample22_LabA:%d\n" : kDown44Failed));
+    }
+    passes.push_back(pass(kStatHist,
+                          {{mem(source), kHistArgFirst},
+                           {mem(rows), kHistArgLater},
+                           {KernelArg::i32(tier.width), kHistArgLater}},
+                          {1, static_cast<std::size_t>(tier.rows)}, "Error @exec_stat_HistQ:%d\n"));
+    passes.push_back(pass(kAccmHist,
+                          {{mem(rows), kHistArgFirst},
+                           {mem(total), kHistArgLater},
+                           {KernelArg::i32(256), kHistArgLater},
+                           {KernelArg::i32(tier.rows), kHistArgLater}},
+                          {256, 1}, "Error @exec_accm_HistQ:%d\n"));
+    return passes;
 }
 
-std::vector<Pass> matte_passes(const KeyPlanes& planes, const GuidePlanes& guide, const Ver2Geometry& g, int w, int h,
-                               int threshold) {
-  const std::array<cl_mem, kQuarterPlanes>& q = guide.quarter;
-  std::vector<Pass> passes;
-  passes.push_back(pass(
-      kSegment,
-      numbered({mem(planes.K), mem(planes.S), mem(planes.M), KernelArg::f32(static_cast<float>(threshold) / 255.0f)}),
-      g.frame, "Error @exec_NV12_GM_thres_Segment:%d\n"));
+std::vector<Pass> matte_passes(const KeyPlanes& planes, const GuidePlanes& guide,
+                               const Ver2Geometry& g, int w, int h, int threshold) {
+    const std::array<cl_mem, kQuarterPlanes>& q = guide.quarter;
+    std::vector<Pass> passes;
+    passes.push_back(pass(kSegment,
+                          numbered({mem(planes.K), mem(planes.S), mem(planes.M),
+                                    KernelArg::f32(static_cast<float>(threshold) / 255.0f)}),
+                          g.frame, "Error @exec_NV12_GM_thres_Segment:%d\n"));
 
-  // Guided filter with K as guide and M as input, result in Af.
-  const KernelArg qw = KernelArg::i32(g.qw), qh = KernelArg::i32(g.qh);
-  auto box = [&](cl_mem src, cl_mem dst) {
-    passes.push_back(pass(kBoxR8X, numbered({mem(src), qw, qh, mem(q[scratch])}), g.box, kBoxFailed));
-    passes.push_back(pass(kBoxR8Y, numbered({mem(q[scratch]), qw, qh, mem(dst)}), g.box, kBoxFailed));
-  };
-  auto mul_sub = [&](cl_mem x, cl_mem y, cl_mem z, cl_mem out) {
-    passes.push_back(pass(kMulSub, numbered({mem(x), mem(y), mem(z), mem(out)}), g.quarter, kDotMulFailed));
-  };
-  passes.push_back(pass(kDownSample44, numbered({mem(planes.K), mem(q[Kq])}), g.quarter, kDown44Failed));
-  passes.push_back(pass(kDownSample44, numbered({mem(planes.M), mem(q[Mq])}), g.quarter, kDown44Failed));
-  box(q[Kq], q[meanK]);
-  box(q[Mq], q[meanM]);
-  passes.push_back(pass(kMul2, numbered({mem(q[Kq]), mem(q[Mq]), mem(q[KK]), mem(q[KM])}), g.quarter, kDotMulFailed));
-  box(q[KK], q[meanKK]);
-  box(q[KM], q[meanKM]);
-  mul_sub(q[meanKK], q[meanK], q[meanK], q[varK]);
-  mul_sub(q[meanKM], q[meanM], q[meanK], q[covKM]);
-  passes.push_back(pass(kDiv, numbered({mem(q[covKM]), mem(q[varK]), mem(q[a]), KernelArg::f32(kGuidedEpsilon)}),
-                        g.quarter, "Error @exec_NV12_GM_dot_div:%d\n"));
-  mul_sub(q[meanM], q[a], q[meanK], q[b]);
-  box(q[a], q[meanA]);
-  box(q[b], q[meanB]);
-  for (auto [src, dst] : {std::pair{q[meanB], guide.Gb}, std::pair{q[meanA], guide.Ga}})
-    passes.push_back(pass(kUpSample44SpeedUp, numbered({mem(src), mem(dst)}), g.upsample,
-                          "Error @exec_NV12_GM_upSample22_alpha:%d\n"));
-  passes.push_back(
-      pass(kMulAdd, numbered({mem(guide.Gb), mem(planes.K), mem(guide.Ga), mem(planes.Af)}), g.frame, kDotMulFailed));
+    // Guided filter with K as guide and M as input, result in Af.
+    const KernelArg qw = KernelArg::i32(g.qw), qh = KernelArg::i32(g.qh);
+    auto box = [&](cl_mem src, cl_mem dst) {
+        passes.push_back(
+            pass(kBoxR8X, numbered({mem(src), qw, qh, mem(q[scratch])}), g.box, kBoxFailed));
+        passes.push_back(
+            pass(kBoxR8Y, numbered({mem(q[scratch]), qw, qh, mem(dst)}), g.box, kBoxFailed));
+    };
+    auto mul_sub = [&](cl_mem x, cl_mem y, cl_mem z, cl_mem out) {
+        passes.push_back(
+            pass(kMulSub, numbered({mem(x), mem(y), mem(z), mem(out)}), g.quarter, kDotMulFailed));
+    };
+    passes.push_back(
+        pass(kDownSample44, numbered({mem(planes.K), mem(q[Kq])}), g.quarter, kDown44Failed));
+    passes.push_back(
+        pass(kDownSample44, numbered({mem(planes.M), mem(q[Mq])}), g.quarter, kDown44Failed));
+    box(q[Kq], q[meanK]);
+    box(q[Mq], q[meanM]);
+    passes.push_back(pass(kMul2, numbered({mem(q[Kq]), mem(q[Mq]), mem(q[KK]), mem(q[KM])}),
+                          g.quarter, kDotMulFailed));
+    box(q[KK], q[meanKK]);
+    box(q[KM], q[meanKM]);
+    mul_sub(q[meanKK], q[meanK], q[meanK], q[varK]);
+    mul_sub(q[meanKM], q[meanM], q[meanK], q[covKM]);
+    passes.push_back(pass(
+        kDiv, numbered({mem(q[covKM]), mem(q[varK]), mem(q[a]), KernelArg::f32(kGuidedEpsilon)}),
+        g.quarter, "Error @exec_NV12_GM_dot_div:%d\n"));
+    mul_sub(q[meanM], q[a], q[meanK], q[b]);
+    box(q[a], q[meanA]);
+    box(q[b], q[meanB]);
+    for (auto [src, dst] : {std::pair{q[meanB], guide.Gb}, std::pair{q[meanA], guide.Ga}})
+        passes.push_back(pass(kUpSample44SpeedUp, numbered({mem(src), mem(dst)}), g.upsample,
+                              "Error @exec_NV12_GM_upSample22_alpha:%d\n"));
+    passes.push_back(pass(kMulAdd,
+                          numbered({mem(guide.Gb), mem(planes.K), mem(guide.Ga), mem(planes.Af)}),
+                          g.frame, kDotMulFailed));
 
-  passes.push_back(pass(kGaussBlur,
-                        {{mem(planes.Af), kSmoothArg, 3025},
-                         {KernelArg::i32(w), kSmoothArg, 3028},
-                         {KernelArg::i32(h), kSmoothArg, 3031},
-                         {mem(planes.A8), kSmoothArg, 3034}},
-                        g.frame, "Error @exec_GaussianBlur_Alpha:%d\n"));
-  return passes;
+    passes.push_back(pass(kGaussBlur,
+                          {{mem(planes.Af), kSmoothArg, 3025},
+                           {KernelArg::i32(w), kSmoothArg, 3028},
+                           {KernelArg::i32(h), kSmoothArg, 3031},
+                           {mem(planes.A8), kSmoothArg, 3034}},
+                          g.frame, "Error @exec_GaussianBlur_Alpha:%d\n"));
+    return passes;
 }
 
-Pass blend_pass(const gpurt::FrameImages& cam, const gpurt::FrameImages& bg, const gpurt::FrameImages& out,
-                const KeyPlanes& planes, int keyColor, const Ver2Geometry& g) {
-  std::vector<ArgStep> args;
-  add_frame(args, cam);
-  add_plain(args, mem(planes.S));
-  add_frame(args, bg);
-  add_plain(args, mem(planes.A8));
-  add_plain(args, KernelArg::i32(keyColor));
-  add_frame(args, out);
-  const bool nv12 = cam.layout() == FrameLayout::kNv12;
-  return pass(key_layout(cam.layout()).blend, std::move(args), nv12 ? g.nv12Blend : g.frame,
-              "Error @exec_NV12_GM_ForebackBlend:%d\n");
+Pass blend_pass(const gpurt::FrameImages& cam, const gpurt::FrameImages& bg,
+                const gpurt::FrameImages& out, const KeyPlanes& planes, int keyColor,
+                const Ver2Geometry& g) {
+    std::vector<ArgStep> args;
+    add_frame(args, cam);
+    add_plain(args, mem(planes.S));
+    add_frame(args, bg);
+    add_plain(args, mem(planes.A8));
+    add_plain(args, KernelArg::i32(keyColor));
+    add_frame(args, out);
+    const bool nv12 = cam.layout() == FrameLayout::kNv12;
+    return pass(key_layout(cam.layout()).blend, std::move(args), nv12 ? g.nv12Blend : g.frame,
+                "Error @exec_NV12_GM_ForebackBlend:%d\n");
 }
 
 }  // namespace cmatte

@@ -15,58 +15,58 @@ namespace cmatte {
 
 // Kernels in creation order (the launched ones are named).
 enum Ver2Kernel {
-  kNv12CalLabA = 1,
-  kNv12CalLabB = 2,
-  kYuy2CalLabA = 4,
-  kYuy2CalLabB = 5,
-  kI420CalLabA = 6,
-  kI420CalLabB = 7,
-  kNv12Blend = 8,
-  kYuy2Blend = 9,
-  kI420Blend = 10,
-  kStatHist = 11,
-  kAccmHist = 12,
-  kDownSample44 = 13,
-  kDownSample22 = 14,
-  kUpSample44SpeedUp = 16,
-  kSegment = 18,
-  kDiv = 19,
-  kMul2 = 23,
-  kMulAdd = 24,
-  kMulSub = 25,
-  kGaussBlur = 30,
-  kBoxR8X = 38,
-  kBoxR8Y = 39,
-  kVer2KernelCount = 41,
+    kNv12CalLabA = 1,
+    kNv12CalLabB = 2,
+    kYuy2CalLabA = 4,
+    kYuy2CalLabB = 5,
+    kI420CalLabA = 6,
+    kI420CalLabB = 7,
+    kNv12Blend = 8,
+    kYuy2Blend = 9,
+    kI420Blend = 10,
+    kStatHist = 11,
+    kAccmHist = 12,
+    kDownSample44 = 13,
+    kDownSample22 = 14,
+    kUpSample44SpeedUp = 16,
+    kSegment = 18,
+    kDiv = 19,
+    kMul2 = 23,
+    kMulAdd = 24,
+    kMulSub = 25,
+    kGaussBlur = 30,
+    kBoxR8X = 38,
+    kBoxR8Y = 39,
+    kVer2KernelCount = 41,
 };
 
 // Planes of the guided filter at quarter size.
 enum QuarterPlane {
-  Kq,
-  Mq,
-  KK,
-  KM,
-  meanK,
-  meanM,
-  meanKK,
-  meanKM,
-  varK,
-  covKM,
-  a,
-  b,
-  meanA,
-  meanB,
-  scratch,
-  kQuarterPlanes
+    Kq,
+    Mq,
+    KK,
+    KM,
+    meanK,
+    meanM,
+    meanKK,
+    meanKM,
+    varK,
+    covKM,
+    a,
+    b,
+    meanA,
+    meanB,
+    scratch,
+    kQuarterPlanes
 };
 
 // Frame-size planes a frame's passes read and write (borrowed handles).
 struct KeyPlanes {
-  cl_mem K, S, M, A8, Af;
+    cl_mem K, S, M, A8, Af;
 };
 struct GuidePlanes {
-  std::array<cl_mem, kQuarterPlanes> quarter;
-  cl_mem Ga, Gb;
+    std::array<cl_mem, kQuarterPlanes> quarter;
+    cl_mem Ga, Gb;
 };
 
 // The frame-check call name of a layout's exec operation.
@@ -79,16 +79,17 @@ gpurt::Pass key_pass(const gpurt::FrameImages& cam, cl_mem linearisation, cl_mem
 
 // The histogram of K for the tier: the reduction the tier needs, the per-row
 // counts and their sum into 256 totals.
-std::vector<gpurt::Pass> histogram_passes(const HistogramTier& tier, cl_mem K, cl_mem half, cl_mem quarter, cl_mem rows,
-                                          cl_mem total);
+std::vector<gpurt::Pass> histogram_passes(const HistogramTier& tier, cl_mem K, cl_mem half,
+                                          cl_mem quarter, cl_mem rows, cl_mem total);
 
 // From the threshold to the 8-bit matte: segmentation, the guided filter at
 // quarter size, smoothing.
-std::vector<gpurt::Pass> matte_passes(const KeyPlanes& planes, const GuidePlanes& guide, const Ver2Geometry& g, int w,
-                                      int h, int threshold);
+std::vector<gpurt::Pass> matte_passes(const KeyPlanes& planes, const GuidePlanes& guide,
+                                      const Ver2Geometry& g, int w, int h, int threshold);
 
 // Camera over background by the matte, into the output frame.
-gpurt::Pass blend_pass(const gpurt::FrameImages& cam, const gpurt::FrameImages& bg, const gpurt::FrameImages& out,
-                       const KeyPlanes& planes, int keyColor, const Ver2Geometry& g);
+gpurt::Pass blend_pass(const gpurt::FrameImages& cam, const gpurt::FrameImages& bg,
+                       const gpurt::FrameImages& out, const KeyPlanes& planes, int keyColor,
+                       const Ver2Geometry& g);
 
 }  // namespace cmatte

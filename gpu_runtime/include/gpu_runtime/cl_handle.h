@@ -11,29 +11,29 @@ namespace gpurt {
 
 template <class Handle, cl_int(CL_API_CALL* Release)(Handle)>
 class ClOwner {
- public:
-  ClOwner() = default;
-  explicit ClOwner(Handle handle) : mHandle(handle) {}
-  ClOwner(ClOwner&& other) noexcept : mHandle(std::exchange(other.mHandle, nullptr)) {}
-  ClOwner& operator=(ClOwner&& other) noexcept {
-    if (this != &other) reset(std::exchange(other.mHandle, nullptr));
-    return *this;
-  }
-  ClOwner(const ClOwner&) = delete;
-  ClOwner& operator=(const ClOwner&) = delete;
-  ~ClOwner() { reset(); }
+public:
+    ClOwner() = default;
+    explicit ClOwner(Handle handle) : mHandle(handle) {}
+    ClOwner(ClOwner&& other) noexcept : mHandle(std::exchange(other.mHandle, nullptr)) {}
+    ClOwner& operator=(ClOwner&& other) noexcept {
+        if (this != &other) reset(std::exchange(other.mHandle, nullptr));
+        return *this;
+    }
+    ClOwner(const ClOwner&) = delete;
+    ClOwner& operator=(const ClOwner&) = delete;
+    ~ClOwner() { reset(); }
 
-  // Releases the held object, if any, and takes over the new one.
-  void reset(Handle handle = nullptr) {
-    if (mHandle) Release(mHandle);
-    mHandle = handle;
-  }
-  Handle get() const { return mHandle; }
-  // Borrowed by OpenCL calls; the owner keeps its reference.
-  operator Handle() const { return mHandle; }
+    // Releases the held object, if any, and takes over the new one.
+    void reset(Handle handle = nullptr) {
+        if (mHandle) Release(mHandle);
+        mHandle = handle;
+    }
+    Handle get() const { return mHandle; }
+    // Borrowed by OpenCL calls; the owner keeps its reference.
+    operator Handle() const { return mHandle; }
 
- private:
-  Handle mHandle = nullptr;
+private:
+    Handle mHandle = nullptr;
 };
 
 using MemObject = ClOwner<cl_mem, clReleaseMemObject>;

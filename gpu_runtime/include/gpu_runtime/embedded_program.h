@@ -9,16 +9,16 @@
 namespace gpurt {
 
 struct EmbeddedProgram {
-  const unsigned char* bytes;
-  std::size_t length;  // bytes of program text, without a terminating zero
-  const char* key;     // lower-case letters and digits
+    const unsigned char* bytes;
+    std::size_t length;  // bytes of program text, without a terminating zero
+    const char* key;     // lower-case letters and digits
 };
 
 // XOR with the key; the same operation scrambles and descrambles.
 std::string descramble_program(const unsigned char* bytes, std::size_t length, const char* key);
 
 inline std::string descramble_program(const EmbeddedProgram& program) {
-  return descramble_program(program.bytes, program.length, program.key);
+    return descramble_program(program.bytes, program.length, program.key);
 }
 
 }  // namespace gpurt

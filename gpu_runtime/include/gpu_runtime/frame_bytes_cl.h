@@ -11,7 +11,11 @@ typedef __global uchar* OutBytes;
 INLINE float2 load_codes2(FrameBytes p) { return convert_float2(vload2(0, p)) * (1.0f / 255.0f); }
 INLINE float4 load_codes4(FrameBytes p) { return convert_float4(vload4(0, p)) * (1.0f / 255.0f); }
 INLINE float8 load_codes8(FrameBytes p) { return convert_float8(vload8(0, p)) * (1.0f / 255.0f); }
-INLINE void store_codes2(OutBytes p, float2 v) { vstore2(convert_uchar2_sat_rte(v * 255.0f), 0, p); }
-INLINE void store_codes4(OutBytes p, float4 v) { vstore4(convert_uchar4_sat_rte(v * 255.0f), 0, p); }
+INLINE void store_codes2(OutBytes p, float2 v) {
+    vstore2(convert_uchar2_sat_rte(v * 255.0f), 0, p);
+}
+INLINE void store_codes4(OutBytes p, float4 v) {
+    vstore4(convert_uchar4_sat_rte(v * 255.0f), 0, p);
+}
 
 #endif

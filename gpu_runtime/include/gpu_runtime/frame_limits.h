@@ -12,9 +12,9 @@ constexpr int kMaxFrameSide = 16384;
 
 // false, after the bad-frame line of check_frame, when a side exceeds kMaxFrameSide.
 inline bool frame_within_limit(const char* call, int w, int h) {
-  if (w <= kMaxFrameSide && h <= kMaxFrameSide) return true;
-  gpu_print("Error @%s(bad frame %dx%d):%d\n", call, w, h, CL_INVALID_VALUE);
-  return false;
+    if (w <= kMaxFrameSide && h <= kMaxFrameSide) return true;
+    gpu_print("Error @%s(bad frame %dx%d):%d\n", call, w, h, CL_INVALID_VALUE);
+    return false;
 }
 
 }  // namespace gpurt

@@ -15,39 +15,39 @@ namespace gpurt {
 class DeviceContext;
 
 enum class LocalSize {
-  kRuntime,  // left to the OpenCL runtime
-  kCached,   // from the context's work-group size cache
+    kRuntime,  // left to the OpenCL runtime
+    kCached,   // from the context's work-group size cache
 };
 
 struct Pass {
-  int kernel;  // index in the context's kernel list
-  std::vector<ArgStep> args;
-  std::size_t gx, gy;
-  const char* failure;  // printed with the launch status
-  ArgStatus argStatus = ArgStatus::kEach;
-  LocalSize local = LocalSize::kRuntime;
-  // Not enqueued when an argument could not be set (a stale or missing
-  // argument would reach the device); failure is then printed with
-  // CL_INVALID_KERNEL_ARGS.
-  bool needsAllArgs = false;
+    int kernel;  // index in the context's kernel list
+    std::vector<ArgStep> args;
+    std::size_t gx, gy;
+    const char* failure;  // printed with the launch status
+    ArgStatus argStatus = ArgStatus::kEach;
+    LocalSize local = LocalSize::kRuntime;
+    // Not enqueued when an argument could not be set (a stale or missing
+    // argument would reach the device); failure is then printed with
+    // CL_INVALID_KERNEL_ARGS.
+    bool needsAllArgs = false;
 };
 
 class Launcher {
- public:
-  virtual ~Launcher() = default;
-  // Sets the pass's arguments and enqueues it; the status of the launch.
-  virtual cl_int run(const Pass& pass) = 0;
+public:
+    virtual ~Launcher() = default;
+    // Sets the pass's arguments and enqueues it; the status of the launch.
+    virtual cl_int run(const Pass& pass) = 0;
 };
 
 // Launches on one queue of a device context.
 class QueueLauncher : public Launcher {
- public:
-  QueueLauncher(DeviceContext& dc, cl_command_queue queue) : mDc(dc), mQueue(queue) {}
-  cl_int run(const Pass& pass) override;
+public:
+    QueueLauncher(DeviceContext& dc, cl_command_queue queue) : mDc(dc), mQueue(queue) {}
+    cl_int run(const Pass& pass) override;
 
- private:
-  DeviceContext& mDc;
-  cl_command_queue mQueue;
+private:
+    DeviceContext& mDc;
+    cl_command_queue mQueue;
 };
 
 // Runs the passes in order, every one even after a failure; the OR of their statuses.
@@ -56,15 +56,15 @@ cl_int run_passes(Launcher& launcher, const std::vector<Pass>& passes);
 // The statuses of a frame's steps: each is printed where it happens and
 // recorded here; some texts report the combination.
 class StepStatuses {
- public:
-  cl_int record(cl_int status) {
-    mCombined |= status;
-    return status;
-  }
-  cl_int combined() const { return mCombined; }
+public:
+    cl_int record(cl_int status) {
+        mCombined |= status;
+        return status;
+    }
+    cl_int combined() const { return mCombined; }
 
- private:
-  cl_int mCombined = CL_SUCCESS;
+private:
+    cl_int mCombined = CL_SUCCESS;
 };
 
 }  // namespace gpurt

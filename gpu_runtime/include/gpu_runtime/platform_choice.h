@@ -11,8 +11,8 @@ namespace gpurt {
 enum GpuPriority { kPreferIntel = 0, kPreferNvidia = 1 };  // anything else: prefer other platforms
 
 struct PlatformChoice {
-  int index;                 // into the enumeration; -1 when there is no platform
-  const char* priorityLine;  // line to print, or nullptr when the preference found nothing
+    int index;                 // into the enumeration; -1 when there is no platform
+    const char* priorityLine;  // line to print, or nullptr when the preference found nothing
 };
 
 // Names are compared whole and case-sensitively; the last platform of a class wins.

@@ -36,70 +36,71 @@
 //             targetSaturation - saturation and the value by
 //             targetValue - value (limited to +-0.15).
 struct Chi3dlutRgbcmyInfo {
-  float hue;
-  float saturation;
-  float value;
-  float targetHue;
-  float targetSaturation;
-  float targetValue;
-  float hueShift;
-  int mode;
+    float hue;
+    float saturation;
+    float value;
+    float targetHue;
+    float targetSaturation;
+    float targetValue;
+    float hueShift;
+    int mode;
 };
 
 enum Chi3dlutModeInfo : int {
-  CHI3DLUT_MODE_ABSOLUTE = 0,
-  CHI3DLUT_MODE_RELATIVE = 1,
+    CHI3DLUT_MODE_ABSOLUTE = 0,
+    CHI3DLUT_MODE_RELATIVE = 1,
 };
 
 struct LutInfoRange {
-  float maxHue;
-  float maxSaturation;
-  float maxValue;
-  float minHue;
-  float minSaturation;
-  float minValue;
+    float maxHue;
+    float maxSaturation;
+    float maxValue;
+    float minHue;
+    float minSaturation;
+    float minValue;
 };
 
 class base_lut;
 
 class LUTGRADE_EXPORT Lut3D {
- public:
-  // gpuPriority: 0 prefers an Intel graphics platform, 1 NVIDIA CUDA, any other
-  // value another platform. Never fails; a Lut3D without a device prints errors on use.
-  explicit Lut3D(int gpuPriority);
-  ~Lut3D();
-  Lut3D(const Lut3D&) = delete;
-  Lut3D& operator=(const Lut3D&) = delete;
+public:
+    // gpuPriority: 0 prefers an Intel graphics platform, 1 NVIDIA CUDA, any other
+    // value another platform. Never fails; a Lut3D without a device prints errors on use.
+    explicit Lut3D(int gpuPriority);
+    ~Lut3D();
+    Lut3D(const Lut3D&) = delete;
+    Lut3D& operator=(const Lut3D&) = delete;
 
-  void exec_3DLut_NV12(int w, int h, const unsigned char* srcY, const unsigned char* srcUV, unsigned char* dstY,
-                       unsigned char* dstUV);
-  void exec_3DLut_I420(int w, int h, const unsigned char* srcY, const unsigned char* srcU, const unsigned char* srcV,
-                       unsigned char* dstY, unsigned char* dstU, unsigned char* dstV);
-  void exec_3DLut_YUY2(int w, int h, const unsigned char* src, unsigned char* dst);
+    void exec_3DLut_NV12(int w, int h, const unsigned char* srcY, const unsigned char* srcUV,
+                         unsigned char* dstY, unsigned char* dstUV);
+    void exec_3DLut_I420(int w, int h, const unsigned char* srcY, const unsigned char* srcU,
+                         const unsigned char* srcV, unsigned char* dstY, unsigned char* dstU,
+                         unsigned char* dstV);
+    void exec_3DLut_YUY2(int w, int h, const unsigned char* src, unsigned char* dst);
 
-  // Reads a .cube (red fastest) or .3dl (blue fastest) file (extension
-  // cube/CUBE/3dl/3DL), resamples it to lutSize (2-256) points per axis and
-  // makes it the current table. A file that is not a whole, clean table is
-  // refused with one reason line naming it.
-  // path is 8-bit text. On Windows it is read as UTF-8 when it is valid UTF-8
-  // and names a file, else in the system's ANSI code page, so a Qt host may
-  // pass QFile::encodeName(name) or name.toUtf8(); UTF-8 also reaches names
-  // the code page cannot spell. Elsewhere the bytes are the file name.
-  // 0 on success; otherwise the current table stays and a non-zero status is returned.
-  int load_filter_of_cube_3dl_file(const char* path, int lutSize);
+    // Reads a .cube (red fastest) or .3dl (blue fastest) file (extension
+    // cube/CUBE/3dl/3DL), resamples it to lutSize (2-256) points per axis and
+    // makes it the current table. A file that is not a whole, clean table is
+    // refused with one reason line naming it.
+    // path is 8-bit text. On Windows it is read as UTF-8 when it is valid UTF-8
+    // and names a file, else in the system's ANSI code page, so a Qt host may
+    // pass QFile::encodeName(name) or name.toUtf8(); UTF-8 also reaches names
+    // the code page cannot spell. Elsewhere the bytes are the file name.
+    // 0 on success; otherwise the current table stays and a non-zero status is returned.
+    int load_filter_of_cube_3dl_file(const char* path, int lutSize);
 
-  // Builds a 17-point table from the identity by applying the count entries
-  // in order, and makes it the current table. Each entry is written back
-  // normalised: hue and targetHue wrapped once into 0..360, saturations and
-  // values clamped to the mode's range (getLutInfoRange). The third argument
-  // is not used. 0 on success; -1 without any change when entries is null
-  // with a count above 0, or count is above 1024.
-  int load_filter_from_HSV(Chi3dlutRgbcmyInfo* entries, unsigned int count, int unused);
+    // Builds a 17-point table from the identity by applying the count entries
+    // in order, and makes it the current table. Each entry is written back
+    // normalised: hue and targetHue wrapped once into 0..360, saturations and
+    // values clamped to the mode's range (getLutInfoRange). The third argument
+    // is not used. 0 on success; -1 without any change when entries is null
+    // with a count above 0, or count is above 1024.
+    int load_filter_from_HSV(Chi3dlutRgbcmyInfo* entries, unsigned int count, int unused);
 
-  // Saturation and value bounds of an adjustment mode; the hue fields are left as they are.
-  void getLutInfoRange(LutInfoRange& range, Chi3dlutModeInfo mode);
+    // Saturation and value bounds of an adjustment mode; the hue fields are left as they are.
+    void getLutInfoRange(LutInfoRange& range, Chi3dlutModeInfo mode);
 
- private:
-  static constexpr unsigned int kMaxAdjustments = 1024;
-  base_lut* impl_;
+private:
+    static constexpr unsigned int kMaxAdjustments = 1024;
+    base_lut* impl_;
 };
