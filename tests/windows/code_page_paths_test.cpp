@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "DownloadNaming.h"
+#include "download/DownloadNaming.h"
 #include "lutgrade/Lut3D.h"
 #include "platform/OrvalenFile.h"
 
