@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 
 #if defined(_WIN32)
@@ -14,6 +15,7 @@
 #define dup2 _dup2
 #define fdopen _fdopen
 #define unlink _unlink
+#define write _write
 #else
 #include <unistd.h>
 #endif
@@ -38,6 +40,27 @@ void watch_partial(const std::string& partial) {
 }
 
 void forget_partial() { gPartial[0] = '\0'; }
+
+// The tool named in the line an abort prints.
+const char* gTool = "";
+
+// An OpenCL runtime may abort instead of returning an error: PoCL does so
+// when it cannot link a kernel, for one because the linker ld is not on
+// PATH. The tool then ends as on any other failure, with one line and
+// status 1, and leaves no .part file behind.
+void say(const char* text) {
+    const auto written = write(2, text, static_cast<unsigned>(std::strlen(text)));
+    (void)written;  // nothing to do about a failed write here
+}
+
+extern "C" void report_abort(int) {
+    if (gPartial[0]) unlink(gPartial);
+    say("\n");
+    say(gTool);
+    say(": stopped: the OpenCL runtime or the library aborted, most likely because a kernel "
+        "could not be built (PoCL needs the linker ld on PATH)\n");
+    _exit(1);
+}
 
 // The path with every symlink followed, also when the last one points to
 // nothing yet (the target is then created).
@@ -91,6 +114,8 @@ std::FILE* open_frame_input(const std::string& path) {
 
 FrameOutput::FrameOutput(const char* tool, const std::string& path, int frameFd)
     : mTool(tool), mPath(path) {
+    gTool = tool;
+    std::signal(SIGABRT, report_abort);
     if (!to_file()) {
         mFile = fdopen(frameFd, "wb");
         if (!mFile) std::fprintf(stderr, "%s: cannot write standard output\n", mTool);

@@ -3,7 +3,9 @@
 // regular file or a new one is written as OUT.part and renamed to OUT only
 // when every frame was complete (SIGINT and SIGTERM remove the .part file);
 // anything else that is not a directory (a FIFO, a device) is written
-// straight. A directory is refused. Also the progress line on standard error.
+// straight. A directory is refused. From then on an abort (an OpenCL runtime
+// that cannot build a kernel may abort) ends the tool with one line on
+// standard error and status 1. Also the progress line on standard error.
 #pragma once
 
 #include <chrono>
