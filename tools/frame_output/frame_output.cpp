@@ -93,6 +93,11 @@ bool replace_file(const std::string& from, const std::string& to) {
 
 }  // namespace
 
+void report_aborts(const char* tool) {
+    gTool = tool;
+    std::signal(SIGABRT, report_abort);
+}
+
 int keep_stdout_for_frames() {
     std::fflush(stdout);
     const int frameFd = dup(1);
@@ -114,8 +119,6 @@ std::FILE* open_frame_input(const std::string& path) {
 
 FrameOutput::FrameOutput(const char* tool, const std::string& path, int frameFd)
     : mTool(tool), mPath(path) {
-    gTool = tool;
-    std::signal(SIGABRT, report_abort);
     if (!to_file()) {
         mFile = fdopen(frameFd, "wb");
         if (!mFile) std::fprintf(stderr, "%s: cannot write standard output\n", mTool);

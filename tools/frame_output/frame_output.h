@@ -3,9 +3,7 @@
 // regular file or a new one is written as OUT.part and renamed to OUT only
 // when every frame was complete (SIGINT and SIGTERM remove the .part file);
 // anything else that is not a directory (a FIFO, a device) is written
-// straight. A directory is refused. From then on an abort (an OpenCL runtime
-// that cannot build a kernel may abort) ends the tool with one line on
-// standard error and status 1. Also the progress line on standard error.
+// straight. A directory is refused. Also the progress line on standard error.
 #pragma once
 
 #include <chrono>
@@ -18,6 +16,14 @@ namespace frametool {
 // Keeps a descriptor on standard output for frames and sends everything
 // printed afterwards (library diagnostics included) to standard error.
 int keep_stdout_for_frames();
+
+// From now on an abort ends the tool with one line on standard error and
+// status 1, and removes the .part file. An OpenCL runtime may abort instead
+// of returning an error (PoCL does when it cannot link a kernel), and its
+// compiler may put in handlers of its own while building the library's
+// programs, so call this after the library object is set up, before the
+// first frame.
+void report_aborts(const char* tool);
 
 // The frames to read: the file at path, or standard input for "-"; binary
 // either way. nullptr when the file cannot be opened.
