@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by demo.sh and test.sh. require_unsigned_build DIR: stops with one
 # line when DIR's CMake cache holds a signing key. Such a build refuses the
 # unsigned packages the demo and the tests install, which would show up as
