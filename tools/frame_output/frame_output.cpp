@@ -15,7 +15,6 @@
 #define dup2 _dup2
 #define fdopen _fdopen
 #define unlink _unlink
-#define write _write
 #else
 #include <unistd.h>
 #endif
@@ -44,15 +43,19 @@ void forget_partial() { gPartial[0] = '\0'; }
 // The tool named in the line an abort prints.
 const char* gTool = "";
 
+void say(const char* text) {
+#if defined(_WIN32)
+    const int written = _write(2, text, static_cast<unsigned>(std::strlen(text)));
+#else
+    const ssize_t written = ::write(2, text, std::strlen(text));
+#endif
+    (void)written;  // nothing to do about a failed write here
+}
+
 // An OpenCL runtime may abort instead of returning an error: PoCL does so
 // when it cannot link a kernel, for one because the linker ld is not on
 // PATH. The tool then ends as on any other failure, with one line and
 // status 1, and leaves no .part file behind.
-void say(const char* text) {
-    const auto written = write(2, text, static_cast<unsigned>(std::strlen(text)));
-    (void)written;  // nothing to do about a failed write here
-}
-
 extern "C" void report_abort(int) {
     if (gPartial[0]) unlink(gPartial);
     say("\n");
