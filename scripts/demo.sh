@@ -7,6 +7,9 @@ cd "$(dirname "$0")/.."
 scripts/setup-deps.sh
 BUILD_DIR=${BUILD_DIR:-build}
 cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# shellcheck source=scripts/lib/unsigned-build.sh
+source scripts/lib/unsigned-build.sh
+require_unsigned_build "$BUILD_DIR"
 cmake --build "$BUILD_DIR" -j2 >/dev/null
 
 export BUILD_DIR

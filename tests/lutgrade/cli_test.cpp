@@ -45,9 +45,8 @@ protected:
     }
 
     // Runs the tool through the shell; returns its exit status, stderr in mErr.
-    int run(const std::string& args) {
-        const std::string command =
-            std::string(LUTGRADE_CLI) + " " + args + " 2>" + mDir + "/err.txt";
+    int run(const std::string& args, const std::string& prefix = "") {
+        const std::string command = prefix + LUTGRADE_CLI + " " + args + " 2>" + mDir + "/err.txt";
         const int raw = std::system(command.c_str());
         mErr = read_text(mDir + "/err.txt");
         return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -147,6 +146,19 @@ TEST_F(Cli, ATruncatedInputLeavesNoOutputFile) {
     EXPECT_NE(mErr.find("the input ends inside frame 2"), std::string::npos) << mErr;
     EXPECT_FALSE(std::ifstream(mDir + "/short-out.nv12").good());
     EXPECT_FALSE(std::ifstream(mDir + "/short-out.nv12.part").good());
+}
+
+// With no PATH (and no kernel cache), PoCL cannot find the linker and aborts in the first kernel
+// launch; the tool must end with its own line and status 1, not the abort's
+// status, and leave no .part file. A runtime that builds without ld grades.
+TEST_F(Cli, ARuntimeAbortEndsWithOneLineAndNoPartFile) {
+    const std::string out = mDir + "/no-path.nv12";
+    const int status =
+        run(common() + " -i " + mDir + "/in.nv12 -o " + out, "env -i POCL_KERNEL_CACHE=0 ");
+    if (status == 0) GTEST_SKIP() << "this OpenCL runtime builds kernels without ld";
+    EXPECT_EQ(status, 1) << mErr;
+    EXPECT_NE(mErr.find("lutgrade-cli: stopped: the OpenCL runtime"), std::string::npos) << mErr;
+    EXPECT_FALSE(std::ifstream(out + ".part").good());
 }
 
 // -o keeps what OUT is: a FIFO's reader gets every byte, a symlink's target

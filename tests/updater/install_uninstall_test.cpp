@@ -55,17 +55,21 @@ TEST_F(UninstallRegistry, ValueTypeOfTheDisplayNameIsKept) {
     EXPECT_EQ(version("P").toByteArray(), "3.1");
 }
 
-TEST_F(UninstallRegistry, NoMatchingEntryOnlyLogsNothingAndWritesNothing) {
+TEST_F(UninstallRegistry, NoMatchingEntryLogsOneLineAndWritesNothing) {
     setEntry("X", QString(kProduct).chopped(1));
     update("2.0.1");
-    EXPECT_TRUE(mLog.empty());
+    const std::string notFound = "no uninstall entry named " + kProduct.toStdString() + " in ";
+    ASSERT_EQ(mLog.size(), 1u);
+    EXPECT_EQ(mLog[0], notFound + file().toStdString() + ": version not recorded");
     EXPECT_EQ(version("X").toString(), "1.0.0");
 
+    mLog.clear();
     const QString missing = mDir.filePath("missing.ini");
     OVPlatform::setUninstallDisplayVersion(
         kProduct.toStdU16String(), u"2", missing.toStdString(),
         [this](const std::string& line) { mLog.push_back(line); });
-    EXPECT_TRUE(mLog.empty());
+    ASSERT_EQ(mLog.size(), 1u);
+    EXPECT_EQ(mLog[0], notFound + missing.toStdString() + ": version not recorded");
     EXPECT_FALSE(QFile::exists(missing));
 }
 

@@ -217,6 +217,7 @@ int run(const Options& o, int frameFd) {
         std::fprintf(stderr,
                      "cmatte-cli: --similar and --calibrate apply to the version-1 keyer only\n");
 
+    frametool::report_aborts("cmatte-cli");
     const auto start = std::chrono::steady_clock::now();
     auto lastReport = start;
     long frames = 0;

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 
 #if defined(_WIN32)
@@ -39,6 +40,31 @@ void watch_partial(const std::string& partial) {
 
 void forget_partial() { gPartial[0] = '\0'; }
 
+// The tool named in the line an abort prints.
+const char* gTool = "";
+
+void say(const char* text) {
+#if defined(_WIN32)
+    const int written = _write(2, text, static_cast<unsigned>(std::strlen(text)));
+#else
+    const ssize_t written = ::write(2, text, std::strlen(text));
+#endif
+    (void)written;  // nothing to do about a failed write here
+}
+
+// An OpenCL runtime may abort instead of returning an error: PoCL does so
+// when it cannot link a kernel, for one because the linker ld is not on
+// PATH. The tool then ends as on any other failure, with one line and
+// status 1, and leaves no .part file behind.
+extern "C" void report_abort(int) {
+    if (gPartial[0]) unlink(gPartial);
+    say("\n");
+    say(gTool);
+    say(": stopped: the OpenCL runtime or the library aborted, most likely because a kernel "
+        "could not be built (PoCL needs the linker ld on PATH)\n");
+    _exit(1);
+}
+
 // The path with every symlink followed, also when the last one points to
 // nothing yet (the target is then created).
 std::string follow_links(std::string path) {
@@ -69,6 +95,11 @@ bool replace_file(const std::string& from, const std::string& to) {
 }
 
 }  // namespace
+
+void report_aborts(const char* tool) {
+    gTool = tool;
+    std::signal(SIGABRT, report_abort);
+}
 
 int keep_stdout_for_frames() {
     std::fflush(stdout);

@@ -17,6 +17,14 @@ namespace frametool {
 // printed afterwards (library diagnostics included) to standard error.
 int keep_stdout_for_frames();
 
+// From now on an abort ends the tool with one line on standard error and
+// status 1, and removes the .part file. An OpenCL runtime may abort instead
+// of returning an error (PoCL does when it cannot link a kernel), and its
+// compiler may put in handlers of its own while building the library's
+// programs, so call this after the library object is set up, before the
+// first frame.
+void report_aborts(const char* tool);
+
 // The frames to read: the file at path, or standard input for "-"; binary
 // either way. nullptr when the file cannot be opened.
 std::FILE* open_frame_input(const std::string& path);

@@ -209,6 +209,7 @@ int grade_frames(const Options& o, std::vector<Chi3dlutRgbcmyInfo>& adjustments,
         return out.finish(1);
     }
 
+    frametool::report_aborts("lutgrade-cli");
     Grader grader(lut, o);
     std::vector<unsigned char>& frame = grader.frame();
     const auto start = std::chrono::steady_clock::now();

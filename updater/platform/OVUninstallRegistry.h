@@ -14,8 +14,9 @@ using UninstallLog = std::function<void(const std::string& line)>;
 
 // Sets "DisplayVersion" of the first entry whose "DisplayName" is exactly
 // displayName, with the value type "DisplayName" has. Failures to open a key
-// go to the debugger output; nothing else is reported. iniFile names the
-// file used outside Windows and is ignored on Windows.
+// go to the debugger output; when no entry has that name, one line says so
+// through log. iniFile names the file used outside Windows and is ignored on
+// Windows.
 void setUninstallDisplayVersion(const std::u16string& displayName, const std::u16string& version,
                                 const std::string& iniFile, const UninstallLog& log);
 

@@ -31,6 +31,8 @@ void setUninstallDisplayVersion(const std::u16string& displayName, const std::u1
             std::to_string(static_cast<int>(registry.status())));
         return;
     }
+    log("no uninstall entry named " + wanted.toStdString() + " in " + iniFile +
+        ": version not recorded");
 }
 
 }  // namespace OVPlatform

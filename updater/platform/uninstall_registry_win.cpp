@@ -73,10 +73,14 @@ void setUninstallDisplayVersion(const std::u16string& displayName, const std::u1
         if (RegEnumKeyExW(uninstall, index, subkey, &length, nullptr, nullptr, nullptr, nullptr) !=
             ERROR_SUCCESS)
             continue;
-        if (updateIfProduct(std::wstring(kUninstallKey) + L"\\" + subkey, name, wideVersion, log))
-            break;
+        if (updateIfProduct(std::wstring(kUninstallKey) + L"\\" + subkey, name, wideVersion, log)) {
+            RegCloseKey(uninstall);
+            return;
+        }
     }
     RegCloseKey(uninstall);
+    log("no uninstall entry named " + toUtf8(name) + " in HKLM\\" + toUtf8(kUninstallKey) +
+        ": version not recorded");
 }
 
 }  // namespace OVPlatform
