@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QThread>
 
-#include "install/OVInstallSteps.h"
 #include "install/OVPackageInstaller.h"
 #include "logging/OVLogMng.h"
 #include "logging/OVLogging.h"
@@ -12,6 +11,9 @@
 #include "startup/OVSingleInstance.h"
 #include "windows/OVDlgUpdate.h"
 #include "windows/OVRestart.h"
+#ifdef UPDATE_TEST_HOOKS
+#include "startup/OVTestHooks.h"
+#endif
 
 namespace {
 
@@ -52,6 +54,9 @@ int runUpdate(int argc, char** argv) {
             break;
     }
     OVRestart::setBeforeExit([&instance] { instance.close(); });
+#ifdef UPDATE_TEST_HOOKS
+    OVTestHooks::install();
+#endif
     // Before anything else may start the main application: a commit that a
     // killed Update left unfinished is undone (or finished) here, and only
     // by the instance that holds the claim.
@@ -62,11 +67,13 @@ int runUpdate(int argc, char** argv) {
         instance.release();
         OVRestart::endProcess();
     }
-    if (OVInstallSteps::exitAfterRecovery()) {
+#ifdef UPDATE_TEST_HOOKS
+    if (OVTestHooks::exitAfterRecovery()) {
         OVLOG_DEBUG() << "OV_TEST_EXIT_AFTER_RECOVERY: exit after recovery";
         instance.release();
         return 0;
     }
+#endif
 
     const OVCommandLine commandLine = OVCommandLine::fromArgv(argc, argv);
     QObject::connect(
