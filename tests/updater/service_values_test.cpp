@@ -59,9 +59,9 @@ TEST(CompareVersions, NumbersThenPreReleaseAsSemanticVersioningOrdersThem) {
 TEST(AcceptableVersionName, UpTo64CharactersThatParse) {
     EXPECT_TRUE(acceptableVersionName("2.0.1"));
     EXPECT_TRUE(acceptableVersionName("v1.0.0-rc.1+build-5"));
-    EXPECT_TRUE(acceptableVersionName(QString(62, u'1').insert(1, u'.')));
+    EXPECT_TRUE(acceptableVersionName("1.2.3-" + QString(58, u'a')));
     for (const QString& name : {QString(), QString("../../x"), QString("1.0\n2.0"),
-                                QString(64, u'1').insert(1, u'.'), QString("1.0/2")})
+                                "1.2.3-" + QString(59, u'a'), QString("1.0/2")})
         EXPECT_FALSE(acceptableVersionName(name)) << name.left(20).toStdString();
 }
 

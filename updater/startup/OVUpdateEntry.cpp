@@ -9,6 +9,7 @@
 #include "service/OVUpdateService.h"
 #include "startup/OVCommandLine.h"
 #include "startup/OVSingleInstance.h"
+#include "startup/OVTerminationSignals.h"
 #include "windows/OVDlgUpdate.h"
 #include "windows/OVRestart.h"
 #ifdef UPDATE_TEST_HOOKS
@@ -54,6 +55,10 @@ int runUpdate(int argc, char** argv) {
             break;
     }
     OVRestart::setBeforeExit([&instance] { instance.close(); });
+    onTerminationSignals([] {
+        OVLOG_DEBUG() << "ended by a signal";
+        OVRestart::endProcess();
+    });
 #ifdef UPDATE_TEST_HOOKS
     OVTestHooks::install();
 #endif
