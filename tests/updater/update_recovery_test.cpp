@@ -247,6 +247,25 @@ TEST_F(UpdateRecovery, FolderTheCommitMadeThatNowHoldsAForeignFileIsLeftAndTheUp
     EXPECT_EQ(readFile(mInstall + "/app.txt"), "new app");
 }
 
+// A file that cannot be restored (here a folder with contents stands in its
+// place) ends three starts without the main application; the fourth sets the
+// journal and backups aside and carries on.
+TEST_F(UpdateRecovery, RecoveryThatFailsThreeStartsIsSetAsideOnTheFourth) {
+    ASSERT_TRUE(writeFile(workFolder() + "/journal",
+                          "begin\nversion\t2.0.1\npackage\tp.7z\nreplace\tapp.txt\n"));
+    ASSERT_TRUE(writeFile(workFolder() + "/backup/app.txt", "old app"));
+    ASSERT_TRUE(QFile::remove(mInstall + "/app.txt"));
+    ASSERT_TRUE(writeFile(mInstall + "/app.txt/blocker", "in the way"));
+    for (int start = 1; start <= 3; ++start) EXPECT_EQ(recoverOnly(), 255) << start;
+    EXPECT_EQ(recoverOnly(), 0);
+    const QStringList broken =
+        QDir(mSandbox.path()).entryList({"install.update.broken-*"}, QDir::Dirs);
+    ASSERT_EQ(broken.size(), 1);
+    EXPECT_EQ(readFile(mSandbox.filePath(broken[0]) + "/backup/app.txt"), "old app");
+    EXPECT_FALSE(QFileInfo::exists(workFolder()));
+    EXPECT_TRUE(logText().contains("after 3 failed starts; the installation may mix"));
+}
+
 // 7z's own process: the child of Update.
 pid_t childOf(qint64 pid) {
     const QByteArray children = readFile(QString("/proc/%1/task/%1/children").arg(pid)).trimmed();
