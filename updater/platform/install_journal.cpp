@@ -62,7 +62,7 @@ bool undo(const InstallWorkArea& area, const std::vector<Record>& records, const
         const fs::path target = area.installDir / relative;
         if (!reachableWithoutLinks(area.installDir, relative) ||
             (it->kind == kReplaceFile && !reachableWithoutLinks(area.backup(), relative))) {
-            log("rollback: " + it->value + " lies behind a symbolic link; left alone");
+            log("rollback: " + it->value + " lies behind a symbolic link or a file; left alone");
             continue;
         }
         std::error_code ec;
@@ -244,6 +244,26 @@ int countFailedRecovery(const InstallWorkArea& area) {
     return failures;
 }
 
+// Undoes an unfinished journal. When that fails, the start ends without the
+// main application, up to kRecoveryAttempts times; then the journal and
+// backups are set aside and the start carries on with what the tree holds.
+Recovery::Action undoOrGiveUp(const InstallWorkArea& area, const std::vector<Record>& records,
+                              const InstallLog& log, const InstallStepHook& step) {
+    if (undo(area, records, log, step)) return Recovery::Action::RolledBack;
+    if (countFailedRecovery(area) <= kRecoveryAttempts) {
+        log("recovery: the previous installation could not be restored; journal and backups "
+            "kept");
+        return Recovery::Action::Failed;
+    }
+    return setAside(area, log,
+                    "the previous installation could not be restored after " +
+                        std::to_string(kRecoveryAttempts) +
+                        " failed starts; the installation may mix old and new files",
+                    false)
+               ? Recovery::Action::SetAside
+               : Recovery::Action::Failed;
+}
+
 }  // namespace
 
 InstallWorkArea::InstallWorkArea(const fs::path& installation)
@@ -290,21 +310,16 @@ Recovery recoverInstallation(const InstallWorkArea& area, const InstallLog& log,
     std::string why;
     if (present(area.journal()) && (!journal::read(area.journal(), records, why) ||
                                     !(why = problem(records, versionValid)).empty())) {
+        // Set aside, the start goes on as with no journal.
         if (!setAside(area, log, "the journal is refused: " + why, false)) {
             recovery.action = Recovery::Action::Failed;
             return recovery;
         }
-        records.clear();
         recovery.action = Recovery::Action::SetAside;
-    }
-    const bool begun = !records.empty();
-    const bool complete = begun && records.back().kind == kComplete;
-    if (recovery.action == Recovery::Action::SetAside) {
-        // Goes on as with no journal.
-    } else if (!begun) {
+    } else if (records.empty()) {
         log("recovery: no installation was committing, removing the leftover staging");
         recovery.action = Recovery::Action::LeftoversRemoved;
-    } else if (complete) {
+    } else if (records.back().kind == kComplete) {
         for (const Record& record : records) {
             if (record.kind == kVersion) recovery.version = record.value;
             if (record.kind == kPackage) recovery.package = record.value;
@@ -314,23 +329,8 @@ Recovery recoverInstallation(const InstallWorkArea& area, const InstallLog& log,
         recovery.action = Recovery::Action::Completed;
     } else {
         log("recovery: unfinished installation journal, restoring the previous installation");
-        if (undo(area, records, log, step)) {
-            recovery.action = Recovery::Action::RolledBack;
-        } else if (countFailedRecovery(area) <= kRecoveryAttempts) {
-            log("recovery: the previous installation could not be restored; journal and backups "
-                "kept");
-            recovery.action = Recovery::Action::Failed;
-            return recovery;
-        } else if (setAside(area, log,
-                            "the previous installation could not be restored after " +
-                                std::to_string(kRecoveryAttempts) +
-                                " failed starts; the installation may mix old and new files",
-                            false)) {
-            recovery.action = Recovery::Action::SetAside;
-        } else {
-            recovery.action = Recovery::Action::Failed;
-            return recovery;
-        }
+        recovery.action = undoOrGiveUp(area, records, log, step);
+        if (recovery.action == Recovery::Action::Failed) return recovery;
     }
     if (!removeWorkArea(area, step))
         log("recovery: the work folder could not be removed completely");
