@@ -1,5 +1,6 @@
 #include "journal_records.h"
 
+#include <exception>
 #include <fstream>
 #include <iterator>
 
