@@ -64,6 +64,8 @@ int32_t DownloadTask::download(const std::string& url, const std::string& localP
                                   mFileName,
                                   mFileSize,
                                   connectTimeoutSeconds,
+                                  mTimeLimitBaseSeconds,
+                                  mMinimumBytesPerSecond,
                                   OrvalenTlsOptions{mSkipCertificateCheck, mCaBundleFile},
                                   mCallback};
     return downloadOnce(request, mCurl);
@@ -151,6 +153,8 @@ void DownloadTask::Run(void*) {
         mMd5 = mParameter->md5;
         mFileSize = mParameter->fileSize;
         mReservedNames = mParameter->reservedNames;
+        mTimeLimitBaseSeconds = mParameter->timeLimitBaseSeconds;
+        mMinimumBytesPerSecond = mParameter->minimumBytesPerSecond;
     }
     downloadAndReport();
     DL_LOG(LEVEL_DEBUG, "Run exit!");

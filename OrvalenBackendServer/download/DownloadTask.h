@@ -45,6 +45,8 @@ private:
     std::string mCaBundleFile;
     int64_t mFileSize = 0;
     std::vector<std::string> mReservedNames;
+    int64_t mTimeLimitBaseSeconds = 600;
+    int64_t mMinimumBytesPerSecond = 16 * 1024;
     std::shared_ptr<OrvalenDownloadParameter> mParameter;
 };
 

@@ -1,8 +1,10 @@
 #include "download/DownloadTransfer.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 #include "common/HThread.h"
 #include "download/DownloadProgress.h"
@@ -126,14 +128,14 @@ size_t onBody(char* data, size_t size, size_t count, void* userData) {
     if (!transfer.bodyChecked) checkResponse(transfer);
     if (!transfer.bodyAccepted) return 0;
     // A known size is a limit: nothing is written beyond it, and the
-    // transfer stops there; the MD5 check then decides.
+    // transfer stops there; the MD5 check then decides. An unknown size
+    // stops at kUnknownSizeLimit, which fails the download.
     size_t wanted = size * count;
-    if (transfer.expectedSize >= 0) {
-        const int64_t room = transfer.expectedSize - transfer.resumeOffset - transfer.bodyBytes;
-        if (static_cast<int64_t>(wanted) > room) {
-            wanted = room > 0 ? static_cast<size_t>(room) : 0;
-            transfer.overLimit = true;
-        }
+    const int64_t limit = transfer.expectedSize >= 0 ? transfer.expectedSize : kUnknownSizeLimit;
+    const int64_t room = limit - transfer.resumeOffset - transfer.bodyBytes;
+    if (static_cast<int64_t>(wanted) > room) {
+        wanted = room > 0 ? static_cast<size_t>(room) : 0;
+        transfer.overLimit = true;
     }
     const size_t written = std::fwrite(data, 1, wanted, transfer.file);
     transfer.bodyBytes += static_cast<int64_t>(written);
@@ -177,6 +179,19 @@ int onProgress(void* userData, curl_off_t dltotal, curl_off_t dlnow, curl_off_t,
     return 0;
 }
 
+// The whole attempt's limit: a base for the connection and the server, plus
+// the bytes still to come at the slowest acceptable rate. A trickle of an
+// announced large file cannot hold the updater for ever.
+long timeLimitMs(const DownloadRequest& request, int64_t localLength) {
+    const int64_t size = request.expectedSize >= 0 ? request.expectedSize : kUnknownSizeLimit;
+    const int64_t remaining = std::max<int64_t>(0, size - localLength);
+    const int64_t rate = std::max<int64_t>(1, request.minimumBytesPerSecond);
+    const int64_t ms = request.timeLimitBaseSeconds * 1000 + remaining / rate * 1000 +
+                       remaining % rate * 1000 / rate;
+    DL_LOG(LEVEL_DEBUG, "transfer time limit %lld ms", static_cast<long long>(ms));
+    return static_cast<long>(std::min<int64_t>(ms, std::numeric_limits<long>::max()));
+}
+
 // A response without a body never reached onBody; judge it now.
 void checkBodilessResponse(Transfer& transfer) {
     if (!transfer.bodyChecked && responseCode(transfer.curl) != 0) checkResponse(transfer);
@@ -188,6 +203,11 @@ int32_t resultOf(const Transfer& transfer, CURLcode result, bool committed, bool
     if (transfer.alreadyComplete) return E_DOWNLOAD_OK;
     if (transfer.rejected) return E_DOWNLOAD_TRANSFER_FAILED;
     const bool fileWritten = !transfer.writeFailed && committed && closed;
+    if (transfer.overLimit && request.expectedSize < 0) {
+        DL_LOG(LEVEL_ERROR, "body of unknown size longer than %lld bytes, stopped there",
+               static_cast<long long>(kUnknownSizeLimit));
+        return E_DOWNLOAD_WRITE_ERROR;
+    }
     if (transfer.overLimit && fileWritten) {
         DL_LOG(LEVEL_ERROR, "body longer than the announced %lld bytes, stopped there",
                static_cast<long long>(request.expectedSize));
@@ -247,6 +267,7 @@ int32_t downloadOnce(const DownloadRequest& request, CURL*& activeHandle) {
     curl_easy_setopt(curl.get(), CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl.get(), CURLOPT_XFERINFOFUNCTION, &onProgress);
     curl_easy_setopt(curl.get(), CURLOPT_XFERINFODATA, &transfer);
+    curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT_MS, timeLimitMs(request, localLength));
 
     activeHandle = curl.get();
     const CURLcode result = curl_easy_perform(curl.get());

@@ -30,6 +30,8 @@ struct DownloadRequest {
     std::string fileName;  // as the callbacks report it
     int64_t expectedSize;  // -1 when unknown
     int32_t connectTimeoutSeconds;
+    int64_t timeLimitBaseSeconds;  // see OrvalenDownloadParameter
+    int64_t minimumBytesPerSecond;
     OrvalenTlsOptions tls;
     IOrvalenDownloadCallback* callback;
 };

@@ -21,6 +21,11 @@ bool OrvalenOtaReceived::parseData(const std::string& data) {
     readString(document, "packageCode", packageCode);
     readString(document, "packageDescription", packageDescription);
     readInt64(document, "packageSize", packageSize);
+    // Present, it is a limit: anything but a non-negative integer (-1, a
+    // string, 1073741824.0) would mean none.
+    const auto size = document.FindMember("packageSize");
+    packageSizeMalformed =
+        size != document.MemberEnd() && !(size->value.IsInt64() && size->value.GetInt64() >= 0);
     readInt(document, "packageType", packageType);
     readInt(document, "upgradeType", upgradeType);
     readString(document, "versionName", versionName);

@@ -227,6 +227,18 @@ OrvalenBSRequestPackage OrvalenBackendServer::signedPackage(
     return request;
 }
 
+namespace {
+
+// A packageSize that is not a non-negative integer sets no limit on the
+// download; such an offer is refused.
+bool sizeRefused(const OrvalenOtaReceived& received) {
+    if (!received.packageSizeMalformed) return false;
+    BS_LOG(LEVEL_ERROR, "refused: the answer's packageSize is not a non-negative integer");
+    return true;
+}
+
+}  // namespace
+
 int32_t OrvalenBackendServer::queryUpgrade(OrvalenOtaReceived& received,
                                            const std::string& packageCode, int32_t versionValue,
                                            const std::string& versionName) {
@@ -257,12 +269,14 @@ int32_t OrvalenBackendServer::queryUpgrade(OrvalenOtaReceived& received,
         BS_LOG(LEVEL_ERROR, "rev->paserData(recive->data) error");
         return E_ORVALEN_QUERY_JSON_PARSE_ERROR;
     }
+    if (sizeRefused(received)) return E_ORVALEN_QUERY_JSON_PARSE_ERROR;
     if (received.packageCode.empty() || received.versionValue == -1) {
         return E_ORVALEN_QUERY_NO_UPGRADE;
     }
-    if (queryDownloadUrl(received, received.packageCode, received.versionValue).empty()) {
-        return E_ORVALEN_QUERY_NO_UPGRADE;
-    }
+    const bool hasUrl =
+        !queryDownloadUrl(received, received.packageCode, received.versionValue).empty();
+    if (sizeRefused(received)) return E_ORVALEN_QUERY_JSON_PARSE_ERROR;
+    if (!hasUrl) return E_ORVALEN_QUERY_NO_UPGRADE;
     BS_LOG(LEVEL_WARNING, "%s url get finish, line %d",
            "Orvalen::OrvalenBackendServer::queryUpgrade", __LINE__);
     return E_ORVALEN_QUERY_HAS_UPGRADE;

@@ -2,8 +2,9 @@
 # An update killed in the middle of its commit, on a sandbox installation of
 # 100 files: the tree at the kill is a mix of old and new files; the next
 # start of Update restores the old tree from the journal and the backups;
-# then a clean update installs the new one. Uses the test-only switches
-# OV_TEST_KILL_AFTER_STEP and OV_TEST_EXIT_AFTER_RECOVERY.
+# then a clean update installs the new one. Uses the test-only build
+# Update-testhooks for its switches OV_TEST_KILL_AFTER_STEP and
+# OV_TEST_EXIT_AFTER_RECOVERY (the product has neither).
 set -euo pipefail
 dir="$DEMO_OUT/update-recovery"
 rm -rf "$dir"
@@ -18,7 +19,7 @@ for i in $(seq -w 1 100); do
   echo "old 1.2.0 file $i" > "$dir/install/part$((10#$i % 5))/file$i.txt"
   echo "new 1.3.0 file $i" > "$dir/tree/part$((10#$i % 5))/file$i.txt"
 done
-cp "$BUILD_DIR/updater/Update" "$dir/install/bin/updater/Update"
+cp "$BUILD_DIR/tests/updater/Update-testhooks" "$dir/install/bin/updater/Update"
 rm -f "$dir/packages/peza-studio-1.3.0.7z"
 (cd "$dir/tree" && 7z a -bd "$dir/packages/peza-studio-1.3.0.7z" . > /dev/null)
 printf '#!/bin/sh\necho "$@" > "%s/restart-args.txt"\n' "$dir" > "$dir/stub-app.sh"

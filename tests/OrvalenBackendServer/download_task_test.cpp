@@ -212,6 +212,20 @@ TEST_F(DownloadTaskTest, StoppingThePoolEndsASlowDownloadWithoutRetryAndKeepsThe
     EXPECT_FALSE(logged("fail, count = 0"));
 }
 
+TEST_F(DownloadTaskTest, TransferPastItsTimeLimitFailsAfterOneRetryAndKeepsThePart) {
+    // At 20 kB/s the package takes 15 s; the limit here is about 1.3 s.
+    ASSERT_TRUE(backend().setFaults(R"({"throttle_bps":20000})"));
+    auto p = package();
+    p->timeLimitBaseSeconds = 1;
+    p->minimumBytesPerSecond = 1 << 20;
+    EXPECT_EQ(download(p), E_ORVALEN_DOWNLOAD_FAILED);
+    EXPECT_TRUE(logged("fail, count = 0"));
+    const std::string part = readFile(local());
+    EXPECT_GT(part.size(), 0u);
+    EXPECT_LT(part.size(), kPackage.size());
+    EXPECT_EQ(part, kPackage.substr(0, part.size()));
+}
+
 TEST_F(DownloadTaskTest, BodyLongerThanTheAnnouncedSizeIsStoppedThereAndTheMd5Decides) {
     const size_t announced = 200000;
     const std::string head = kPackage.substr(0, announced);

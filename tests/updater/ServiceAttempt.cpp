@@ -9,6 +9,8 @@ namespace updatertest {
 
 AttemptOutcome runAttempt(const QString& softCode, const QString& version) {
     OVUpdateService& service = *OVUpdateService::instance();
+    // No installation here: the checked copy goes into the sandbox.
+    service.setPackageCopyFolder(studioFolder() + "package-copy");
     AttemptOutcome outcome;
     QObject receiver;
     QObject::connect(&service, &OVUpdateService::sigDownloadProgressBack, &receiver,

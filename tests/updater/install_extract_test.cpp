@@ -12,7 +12,10 @@
 
 #include "QtTestApp.h"
 #include "SampleInstallation.h"
+#include "install/OVArchiverArguments.h"
+#include "install/OVInstallSteps.h"
 #include "install/OVPackageInstaller.h"
+#include "service/OVPackageCopy.h"
 #include "service/OVUpdateSettings.h"
 
 namespace {
@@ -42,8 +45,13 @@ protected:
         return package;
     }
 
-    // Runs the installer to its end; empty when it never ended.
+    // Makes the checked copy of the package, as the update service does, then
+    // runs the installer to its end; empty when it never ended.
     std::optional<bool> install(const QString& package, const QString& program = "7z") {
+        const QString installDir =
+            OVArchiverArguments::installationFolderFor(mInstallation.updaterDir);
+        EXPECT_TRUE(
+            copyPackage(package, OVInstallSteps::packageCopyPath(installDir, package)).made);
         OVPackageInstaller installer(mSettings);
         installer.setProgram(program);
         std::optional<bool> ended;
@@ -78,6 +86,7 @@ TEST_F(PackageInstall, ExtractsOverTheInstallationButNotOverRuntimeFilesBesideTh
     EXPECT_EQ(readFile(mInstallation.installDir + "/data/added.txt"), "added");
     EXPECT_EQ(readFile(mInstallation.updaterDir + "/msvcp140.dll"), "old runtime");
     EXPECT_FALSE(QFile::exists(package));
+    EXPECT_FALSE(QFile::exists(mInstallation.installDir + ".update"));  // nor its copy
     EXPECT_EQ(mSettings.setupProgress(), 100);
     EXPECT_EQ(registryVersion(), "2.0.1");
 }

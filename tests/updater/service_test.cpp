@@ -112,7 +112,9 @@ TEST_F(UpdateService, NoUpgradeGivesOneWithAnEmptyNameAndNoDownload) {
 
 TEST_F(UpdateService, OfferNotNewerThanTheInstalledVersionIsRefusedLikeNoUpgrade) {
     // The backend's version value says newer; the version names do not.
-    for (const char* offered : {"1.2.0", "1.1.9", "v1.2"}) {
+    // Nor do names that do not parse: they could hide a downgrade.
+    for (const char* offered :
+         {"1.2.0", "1.1.9", "v1.2", "1.2.0-hotfix", "1.3.0 ", "-1.3", "../../x"}) {
         SCOPED_TRACE(offered);
         ASSERT_TRUE(backend().reset());
         backend().writeManifest(
@@ -135,6 +137,22 @@ TEST_F(UpdateService, OfferNotNewerThanTheInstalledVersionIsRefusedLikeNoUpgrade
     const Outcome newer = attempt();
     ASSERT_TRUE(newer.finished);
     EXPECT_EQ(newer.code, 0);
+}
+
+TEST_F(UpdateService, PackageSizeThatIsNotANonNegativeIntegerEndsWithSixBeforeAnyDownload) {
+    for (const char* size : {"-1", "\"400000\"", "400000.0"}) {
+        SCOPED_TRACE(size);
+        ASSERT_TRUE(backend().reset());
+        backend().writeManifest(
+            std::string(R"({"packages": [{"packageCode": "LUMI_DESK", "versionName": "1.3.0",)") +
+            R"( "versionValue": 130, "packageSize": )" + size +
+            R"(, "file": "peza-studio-1.3.0.7z"}]})");
+        const Outcome outcome = attempt();
+        ASSERT_TRUE(outcome.finished);
+        EXPECT_EQ(outcome.code, 6);
+        EXPECT_TRUE(seenAt("/packages/").empty());
+    }
+    EXPECT_TRUE(logText().contains("packageSize is not a non-negative integer"));
 }
 
 TEST_F(UpdateService, PackageNamedLikeTheSettingsFileIsRefusedWithFive) {

@@ -23,16 +23,46 @@ TEST(VersionValue, DropsDotsAndLowerCaseVOnly) {
     EXPECT_EQ(versionValue("9.999.999.999"), 0);  // past 32 bits
 }
 
-TEST(CompareVersions, NumericFieldByFieldAfterALeadingV) {
-    EXPECT_GT(*compareVersions("1.2.10", "1.2.9"), 0);
-    EXPECT_GT(*compareVersions("1.10", "1.9"), 0);
-    EXPECT_LT(*compareVersions("1.1.0", "1.2.0"), 0);
-    EXPECT_EQ(*compareVersions("v2.0.1", "2.0.1"), 0);
-    EXPECT_EQ(*compareVersions("V1.2", "1.2.0"), 0);
-    EXPECT_GT(*compareVersions("2", "1.99.99"), 0);
-    // Not dotted numbers: no order, so nothing is refused.
-    for (const char* text : {"", "1.2-beta", "1..2", "x1.2", "1.2.", " 1.2"})
+TEST(CompareVersions, NumbersThenPreReleaseAsSemanticVersioningOrdersThem) {
+    const struct {
+        const char* a;
+        const char* b;
+        int order;
+    } ordered[] = {
+        {"1.2.10", "1.2.9", 1},
+        {"1.10", "1.9", 1},
+        {"1.1.0", "1.2.0", -1},
+        {"v2.0.1", "2.0.1", 0},
+        {"V1.2", "1.2.0", 0},
+        {"2", "1.99.99", 1},
+        {"1.1.0-beta", "1.1.0", -1},
+        {"1.1.0-hotfix", "1.2.0", -1},
+        {"1.2.0-beta", "1.2.0-alpha", 1},
+        {"1.0.0-rc.2", "1.0.0-rc.10", -1},
+        {"1.0.0-rc.1", "1.0.0-rc", 1},
+        {"1.0.0-1", "1.0.0-a", -1},
+        {"1.2.0+build.7", "1.2.0", 0},
+        {"1.2.0-beta", "0.0.1", 1},
+    };
+    for (const auto& c : ordered) {
+        SCOPED_TRACE(std::string(c.a) + " vs " + c.b);
+        ASSERT_TRUE(compareVersions(c.a, c.b).has_value());
+        EXPECT_EQ(*compareVersions(c.a, c.b), c.order);
+        EXPECT_EQ(*compareVersions(c.b, c.a), -c.order);
+    }
+    // No order, so the service refuses the offer.
+    for (const char* text : {"", "1..2", "x1.2", "1.2.", " 1.2", "1.1.0 ", "-1.0", "+1.0", "1.0-",
+                             "1.0-beta..1", "1.0+", "１.2"})
         EXPECT_FALSE(compareVersions(text, "1.2").has_value()) << text;
+}
+
+TEST(AcceptableVersionName, UpTo64CharactersThatParse) {
+    EXPECT_TRUE(acceptableVersionName("2.0.1"));
+    EXPECT_TRUE(acceptableVersionName("v1.0.0-rc.1+build-5"));
+    EXPECT_TRUE(acceptableVersionName("1.2.3-" + QString(58, u'a')));
+    for (const QString& name : {QString(), QString("../../x"), QString("1.0\n2.0"),
+                                "1.2.3-" + QString(59, u'a'), QString("1.0/2")})
+        EXPECT_FALSE(acceptableVersionName(name)) << name.left(20).toStdString();
 }
 
 TEST(ReservedFileNames, TheSettingsTheLogsAndTheUninstallIniWhereItLivesBesideThem) {

@@ -142,10 +142,11 @@ TEST_F(SignedPackages, EachRefusalGivesTwoDeletesThePackageAndLogsWhy) {
              ASSERT_TRUE(backend().setFaults(R"({"wrong_signature":true})"));
          },
          "(does not verify)"},
-        {"empty versionName",
+        {"empty versionName (the offer then taken from update/remotePEZAVer)",
          [] {
              sign(testkeys::kSecretA);
              backend().writeManifest(manifest(""));
+             OVUpdateService::instance()->setRemoteVer("1.3.0");
          },
          "(statement mismatch)"},
     };

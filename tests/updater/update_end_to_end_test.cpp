@@ -8,7 +8,9 @@
 #include <QFile>
 #include <QProcess>
 #include <QThread>
+#include <cstdio>
 
+#include "IpcObjects.h"
 #include "OrvalenBackendServer/OrvalenPackageSignature.h"
 #include "QtTestApp.h"
 #include "SampleInstallation.h"
@@ -117,11 +119,46 @@ TEST_F(UpdateEndToEnd, WithTestKeysBuiltInATamperedPackageIsRefusedAndNothingIns
     EXPECT_FALSE(QFile::exists(mSandbox.filePath("stub.sh.args")));
 }
 
+// The downloaded file lies in the user's folder: replacing it the moment its
+// signature is verified must not change what is installed.
+TEST_F(UpdateEndToEnd, WithTestKeysBuiltInSwappingTheDownloadAfterItsCheckChangesNothing) {
+    useTestKeysUpdate();
+    mBackend.writePackage(kPackageName, sevenZipPackage().toStdString());
+    signPackage(testkeys::kSecretB);
+    ASSERT_TRUE(updatertest::writeFile(mSandbox.filePath("evil/app.txt"), "unsigned app"));
+    QProcess archiver;
+    archiver.setWorkingDirectory(mSandbox.filePath("evil"));
+    archiver.start("7z", {"a", "-bd", mSandbox.filePath("evil.7z"), "."});
+    ASSERT_TRUE(archiver.waitForFinished(60000));
+    ASSERT_EQ(archiver.exitCode(), 0);
+
+    QProcess update;
+    update.setProcessEnvironment(environment());
+    update.setStandardErrorFile(QProcess::nullDevice());
+    update.setStandardOutputFile(QProcess::nullDevice());
+    update.start(mUpdater, updateArguments());
+    testsupport::noteUpdateProcess(update.processId());
+    QDeadlineTimer deadline(120000);
+    while (!logText().contains("package signature verified") && !deadline.hasExpired())
+        QThread::usleep(200);
+    ASSERT_FALSE(deadline.hasExpired());
+    const QString swapped = studio() + "swap.tmp";
+    ASSERT_TRUE(QFile::copy(mSandbox.filePath("evil.7z"), swapped));
+    ASSERT_EQ(
+        std::rename(swapped.toUtf8().constData(), (studio() + kPackageName).toUtf8().constData()),
+        0);
+    ASSERT_TRUE(update.waitForFinished(120000));
+    EXPECT_EQ(update.exitCode(), 255);
+    EXPECT_EQ(readFile(mInstallation.installDir + "/app.txt"), "new app");
+    EXPECT_EQ(registryVersion("peza"), "2.0.1");
+}
+
 TEST_F(UpdateEndToEnd, ArchiverFailureRestartsWithoutTouchingTheEntry) {
     // Not an archive, but its MD5 is that of the file served.
     mBackend.writePackage(kPackageName, testsupport::patternBytes(5000, 3));
     EXPECT_EQ(runUpdate(), 255);
-    EXPECT_EQ(restartArguments(), "OpenByUpdate\n2.0.1\n");
+    // Restarted on the version still installed.
+    EXPECT_EQ(restartArguments(), "OpenByUpdate\n2.0.0\n");
     EXPECT_EQ(readFile(mInstallation.installDir + "/app.txt"), "old app");
     EXPECT_TRUE(QFile::exists(studio() + kPackageName));
     EXPECT_EQ(setting("update/setupProgress").toInt(), -1);

@@ -110,14 +110,15 @@ protected:
     Manifest mNew;
 };
 
-// The 953 journal steps of this package's commit: "begin" (1), a record and
+// The 954 journal steps of this package's commit: "begin" (1), a record and
 // a change per new folder (1) and new file (22), a record and two moves per
 // replaced file (301), "complete" (950); then the removal of staging,
-// backups and journal (951 to 953). The points cover every kind of step and
+// backups, the package copy and journal (951 to 954). The points cover every kind of step and
 // every phase of a replacement (after its record, after the move aside,
 // after the move into place).
 TEST_F(UpdateRecovery, KilledAnywhereTheNextStartRestoresTheOldOrTheNewTree) {
-    const int points[] = {1, 2, 3, 4, 5, 45, 46, 47, 500, 501, 502, 948, 949, 950, 951, 952, 953};
+    const int points[] = {1,   2,   3,   4,   5,   45,  46,  47,  500,
+                          501, 502, 948, 949, 950, 951, 952, 953, 954};
     int mixes = 0, old = 0, fresh = 0;
     for (int k : points) {
         SCOPED_TRACE("killed after journal step " + std::to_string(k));
@@ -156,6 +157,113 @@ TEST_F(UpdateRecovery, KilledDuringItsOwnRecoveryTheNextStartRecoversAgain) {
     // And the next update goes through.
     EXPECT_EQ(runUpdate(), 255);
     EXPECT_EQ(treeState(), "new");
+}
+
+// Journals and work folders that another program of the user wrote: nothing
+// outside the installation is touched, a refused journal is set aside with
+// its backups, and the same start goes on to install the offered update.
+TEST_F(UpdateRecovery, HostileJournalsNeverReachOutsideAndTheOfferStillInstalls) {
+    const QString outside = mSandbox.filePath("outside");
+    const QString work = workFolder();
+    const QByteArray head = "begin\nversion\t2.0.1\npackage\tp.7z\n";
+    const struct {
+        const char* name;
+        QByteArray journal;  // "@" stands for the outside folder
+        bool setAside;
+    } cases[] = {
+        {"new with ..", head + "new\t../outside/f\n", true},
+        {"new absolute", head + "new\t@/f\n", true},
+        {"replace with .. and a planted backup", head + "replace\t../outside/f\n", true},
+        {"mkdir absolute", head + "mkdir\t@/emptydir\n", true},
+        {"mkdir with ..", head + "mkdir\tmod00/../../outside/emptydir\n", true},
+        {"complete naming an outside package", head + "complete\n", false},
+        {"empty path", head + "new\t\n", true},
+        {"a version that does not parse", "begin\nversion\t../../x\nnew\tapp.txt\n", true},
+        {"garbage first line, backups kept", "garbage\n" + head + "replace\tapp.txt\n", true},
+        {"a folder as new", head + "new\tmod00\n", false},
+        {"missing backups", head + "replace\tapp.txt\n", false},
+        {"a journal that is a folder", "", true},
+        {"a symlinked work folder", "", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        restoreOldTree();
+        QDir(work).removeRecursively();  // what a planted file kept there
+        QDir(outside).removeRecursively();
+        ASSERT_TRUE(writeFile(outside + "/f", "victim"));
+        ASSERT_TRUE(writeFile(outside + "/staging/s", "victim"));
+        ASSERT_TRUE(writeFile(outside + "/backup/b", "victim"));
+        ASSERT_TRUE(QDir().mkpath(outside + "/emptydir"));
+        const Manifest victims = treeManifest(outside);
+        const std::string name = c.name;
+        if (name == "a symlinked work folder") {
+            ASSERT_TRUE(QFile::link(outside, work));
+        } else if (name == "a journal that is a folder") {
+            ASSERT_TRUE(QDir().mkpath(work + "/journal/inside"));
+        } else {
+            QByteArray journal = c.journal;
+            journal.replace("@", outside.toUtf8());
+            if (name == "complete naming an outside package")
+                journal.replace("package\tp.7z", "package\t" + outside.toUtf8() + "/f");
+            ASSERT_TRUE(writeFile(work + "/journal", journal));
+            ASSERT_TRUE(writeFile(work + "/backup/app.txt", "kept backup"));
+            if (name == "replace with .. and a planted backup")
+                ASSERT_TRUE(writeFile(work + "/outside/f", "planted"));
+            if (name == "missing backups") QDir(work + "/backup").removeRecursively();
+        }
+        EXPECT_EQ(runUpdate(), 255);
+        EXPECT_EQ(treeManifest(outside), victims);
+        const QStringList broken =
+            QDir(mSandbox.path()).entryList({"install.update.broken-*"}, QDir::AllEntries);
+        EXPECT_EQ(broken.size(), c.setAside ? 1 : 0);
+        if (name == "garbage first line, backups kept" && broken.size() == 1)
+            EXPECT_EQ(readFile(mSandbox.filePath(broken[0]) + "/backup/app.txt"), "kept backup");
+        EXPECT_EQ(treeState(), "new");
+        EXPECT_FALSE(QFileInfo::exists(work + "/journal"));
+        for (const QString& folder : broken) {
+            QFile::remove(mSandbox.filePath(folder));  // the symlink
+            QDir(mSandbox.filePath(folder)).removeRecursively();
+        }
+    }
+    EXPECT_TRUE(logText().contains("the journal is refused: record 4 (new) does not name a path"));
+    EXPECT_TRUE(logText().contains("the work folder is a symbolic link; set aside untouched in"));
+}
+
+// The commit made a folder and was killed; then something else put a file
+// into it. The rollback keeps that folder and file, and the update goes on.
+TEST_F(UpdateRecovery, FolderTheCommitMadeThatNowHoldsAForeignFileIsLeftAndTheUpdateGoesOn) {
+    // Steps: 1 "begin", 2 the record of the first new folder (added/), 3 its
+    // creation.
+    EXPECT_EQ(runUpdate({{"OV_TEST_KILL_AFTER_STEP", "3"}}), -9);
+    ASSERT_TRUE(QFileInfo(mInstall + "/added").isDir());
+    ASSERT_TRUE(writeFile(mInstall + "/added/mine.txt", "the user's"));
+    EXPECT_EQ(recoverOnly(), 0);
+    EXPECT_EQ(readFile(mInstall + "/added/mine.txt"), "the user's");
+    EXPECT_FALSE(QFileInfo::exists(workFolder()));
+    EXPECT_TRUE(logText().contains(
+        "rollback: folder added holds files the update did not put there; left in place"));
+    EXPECT_EQ(runUpdate(), 255);
+    EXPECT_EQ(readFile(mInstall + "/added/mine.txt"), "the user's");
+    EXPECT_EQ(readFile(mInstall + "/app.txt"), "new app");
+}
+
+// A file that cannot be restored (here a folder with contents stands in its
+// place) ends three starts without the main application; the fourth sets the
+// journal and backups aside and carries on.
+TEST_F(UpdateRecovery, RecoveryThatFailsThreeStartsIsSetAsideOnTheFourth) {
+    ASSERT_TRUE(writeFile(workFolder() + "/journal",
+                          "begin\nversion\t2.0.1\npackage\tp.7z\nreplace\tapp.txt\n"));
+    ASSERT_TRUE(writeFile(workFolder() + "/backup/app.txt", "old app"));
+    ASSERT_TRUE(QFile::remove(mInstall + "/app.txt"));
+    ASSERT_TRUE(writeFile(mInstall + "/app.txt/blocker", "in the way"));
+    for (int start = 1; start <= 3; ++start) EXPECT_EQ(recoverOnly(), 255) << start;
+    EXPECT_EQ(recoverOnly(), 0);
+    const QStringList broken =
+        QDir(mSandbox.path()).entryList({"install.update.broken-*"}, QDir::Dirs);
+    ASSERT_EQ(broken.size(), 1);
+    EXPECT_EQ(readFile(mSandbox.filePath(broken[0]) + "/backup/app.txt"), "old app");
+    EXPECT_FALSE(QFileInfo::exists(workFolder()));
+    EXPECT_TRUE(logText().contains("after 3 failed starts; the installation may mix"));
 }
 
 // 7z's own process: the child of Update.
@@ -199,7 +307,7 @@ TEST_F(UpdateRecovery, FileThatCannotBeReplacedLeavesEverythingAsBefore) {
     ASSERT_TRUE(writeFile(mInstall + "/mod11/zz-last.txt/inside.txt", "a folder"));
     const Manifest before = treeManifest(mInstall);
     EXPECT_EQ(runUpdate(), 255);
-    EXPECT_EQ(restartArguments(), "OpenByUpdate\n2.0.1\n");
+    EXPECT_EQ(restartArguments(), "OpenByUpdate\n2.0.0\n");
     EXPECT_EQ(treeManifest(mInstall), before);
     EXPECT_FALSE(QFileInfo::exists(workFolder()));
     EXPECT_EQ(setting("update/setupProgress").toInt(), -1);
@@ -215,7 +323,9 @@ protected:
     void SetUp() override {
         mVolume = mSandbox.filePath("volume");
         ASSERT_TRUE(QDir().mkpath(mVolume));
-        const qint64 room = QFileInfo(UPDATE_PROGRAM).size() + (1 << 20);
+        // Room for Update, the old tree and the package's copy (its 2 MiB
+        // random file and a little more), not for the extracted tree.
+        const qint64 room = QFileInfo(UPDATE_PROGRAM).size() + (1 << 20) + (9 << 18);
         const QByteArray options = "size=" + QByteArray::number(room / 1024 + 512) + "k";
         if (mount("tmpfs", mVolume.toUtf8().constData(), "tmpfs", 0, options.constData()) != 0)
             GTEST_SKIP() << "cannot mount a tmpfs here (" << std::strerror(errno)
@@ -233,7 +343,7 @@ protected:
 
 TEST_F(UpdateOnAFullDisk, ExtractionThatFillsTheDiskLeavesTheTreeUnchanged) {
     EXPECT_EQ(runUpdate(), 255);
-    EXPECT_EQ(restartArguments(), "OpenByUpdate\n2.0.1\n");
+    EXPECT_EQ(restartArguments(), "OpenByUpdate\n2.0.0\n");
     EXPECT_EQ(treeState(), "old");
     EXPECT_FALSE(QFileInfo::exists(workFolder()));
     EXPECT_EQ(setting("update/setupProgress").toInt(), -1);

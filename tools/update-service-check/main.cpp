@@ -81,6 +81,9 @@ int main(int argc, char** argv) {
     if (!options.host.isEmpty()) service->setHost(options.host);
     if (!options.caFile.isEmpty()) service->setCaFile(QFileInfo(options.caFile).absoluteFilePath());
     if (options.insecure) service->setInsecureTls(1);
+    // No installation beside this tool: the package's checked copy goes into
+    // the store.
+    service->setPackageCopyFolder(service->storeDir() + QStringLiteral("package-copy"));
     print(QStringLiteral("settings: ") + QDir(service->settingsFile()).absolutePath());
     print(QStringLiteral("log: ") + OVLogMng::instance()->logFilePath());
     print(QStringLiteral("host: ") + service->host());

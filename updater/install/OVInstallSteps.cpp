@@ -1,7 +1,6 @@
 #include "install/OVInstallSteps.h"
 
-#include <csignal>
-#include <cstdlib>
+#include <QFileInfo>
 
 #include "logging/OVLogging.h"
 
@@ -15,23 +14,27 @@ QString fromPath(const OVPlatform::fs::path& path) {
     return QString::fromStdString(path.u8string());
 }
 
+QString packageCopyFolder(const QString& installDir) {
+    return fromPath(workAreaFor(installDir).package());
+}
+
+QString packageCopyPath(const QString& installDir, const QString& packagePath) {
+    return packageCopyFolder(installDir) + QLatin1Char('/') + QFileInfo(packagePath).fileName();
+}
+
 OVPlatform::InstallLog log() {
     return [](const std::string& line) { OVLOG_DEBUG() << QString::fromStdString(line); };
 }
 
-OVPlatform::InstallStepHook stepHook() {
-    static const int killAfter = qEnvironmentVariableIntValue("OV_TEST_KILL_AFTER_STEP");
-    if (killAfter <= 0) return {};
-    return [] {
-        static int steps = 0;
-        if (++steps < killAfter) return;
-#ifdef SIGKILL
-        std::raise(SIGKILL);
-#endif
-        std::_Exit(137);
-    };
+namespace {
+OVPlatform::InstallStepHook& hook() {
+    static OVPlatform::InstallStepHook installed;
+    return installed;
 }
+}  // namespace
 
-bool exitAfterRecovery() { return qEnvironmentVariableIsSet("OV_TEST_EXIT_AFTER_RECOVERY"); }
+OVPlatform::InstallStepHook stepHook() { return hook(); }
+
+void setStepHook(OVPlatform::InstallStepHook step) { hook() = std::move(step); }
 
 }  // namespace OVInstallSteps

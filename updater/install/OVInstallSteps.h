@@ -11,15 +11,18 @@ namespace OVInstallSteps {
 OVPlatform::InstallWorkArea workAreaFor(const QString& installDir);
 QString fromPath(const OVPlatform::fs::path& path);
 
+// The folder of the package's checked copy, in the work folder beside the
+// installation, which has the installation's permissions rather than the
+// user's; and the copy of a package in it.
+QString packageCopyFolder(const QString& installDir);
+QString packageCopyPath(const QString& installDir, const QString& packagePath);
+
 // Journal messages go to the updater log.
 OVPlatform::InstallLog log();
 
-// Called after each journal step. With the test-only environment variable
-// OV_TEST_KILL_AFTER_STEP=k the process kills itself (SIGKILL) after its
-// k-th step, counting commit and recovery steps alike.
+// Called after each journal step: nothing, unless a test build of Update
+// set a hook (startup/OVTestHooks.h).
 OVPlatform::InstallStepHook stepHook();
-
-// The test-only environment variable OV_TEST_EXIT_AFTER_RECOVERY is set.
-bool exitAfterRecovery();
+void setStepHook(OVPlatform::InstallStepHook hook);
 
 }  // namespace OVInstallSteps

@@ -3,25 +3,52 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <algorithm>
 
 #include "install/OVArchiverArguments.h"
 #include "install/OVInstallSteps.h"
 #include "install/OVUninstallEntry.h"
 #include "logging/OVLogging.h"
+#include "platform/journal_records.h"
+#include "service/OVUpdateServicePrivate.h"
+#include "service/OVUpdateValues.h"
 
 OVPackageInstaller::OVPackageInstaller(const OVUpdateSettings& settings, QObject* parent)
     : QObject(parent), mSettings(settings) {}
 
+namespace {
+
+// The package a completed journal names: only "<store>/<file name>", where
+// the name is plain and none the store keeps for itself; else nothing.
+QString storePackageToDelete(const OVUpdateSettings& settings, const std::string& recorded) {
+    const std::string name = OVPlatform::fs::u8path(recorded).filename().u8string();
+    const std::vector<std::string> reserved = reservedFileNames(settings);
+    if (!OVPlatform::journal::plainFileName(name) ||
+        std::find(reserved.begin(), reserved.end(), name) != reserved.end()) {
+        OVLOG_DEBUG() << "recovery: the journal's package" << QString::fromStdString(recorded)
+                      << "is not a file name of the store; ignored";
+        return QString();
+    }
+    return settings.storeDir() + QString::fromStdString(name);
+}
+
+}  // namespace
+
 bool OVPackageInstaller::recoverAtStart(OVUpdateSettings& settings, const QString& updaterDir) {
     const QString installDir = OVArchiverArguments::installationFolderFor(updaterDir);
     const OVPlatform::Recovery recovery = OVPlatform::recoverInstallation(
-        OVInstallSteps::workAreaFor(installDir), OVInstallSteps::log(), OVInstallSteps::stepHook());
+        OVInstallSteps::workAreaFor(installDir), OVInstallSteps::log(), OVInstallSteps::stepHook(),
+        [](const std::string& version) {
+            return acceptableVersionName(QString::fromStdString(version));
+        });
     using Action = OVPlatform::Recovery::Action;
     if (recovery.action == Action::Failed) return false;
     if (recovery.action == Action::Completed) {
         const QString version = QString::fromStdString(recovery.version);
         settings.setSetupProgress(100);
-        const bool removed = QFile::remove(QString::fromStdString(recovery.package));
+        const QString package = storePackageToDelete(settings, recovery.package);
+        const bool removed = !package.isEmpty() && QFile::remove(package);
         OVLOG_DEBUG() << "recovery: installed" << version << ",remove tmp file=" << removed;
         settings.setRemoteVer(version);
         OVUninstallEntry::setDisplayVersion(version, settings.storeDir());
@@ -36,17 +63,21 @@ void OVPackageInstaller::start(const QString& packagePath, const QString& update
     OVLOG_DEBUG() << "cur path=" << updaterDir;
     mInstallDir = OVArchiverArguments::installationFolderFor(updaterDir);
     OVLOG_DEBUG() << "cur path2=" << mInstallDir;
-    // Whatever an earlier run left in the work folder goes first.
+    if (!acceptableVersionName(version)) {
+        fail(QStringLiteral("the version to record is not a version name: ") + version.left(64));
+        return;
+    }
     const OVPlatform::InstallWorkArea area = OVInstallSteps::workAreaFor(mInstallDir);
-    OVPlatform::recoverInstallation(area, OVInstallSteps::log(), OVInstallSteps::stepHook());
+    // The checked copy, never the store's file, which its user can replace.
+    const QString copy = OVInstallSteps::packageCopyPath(mInstallDir, packagePath);
     const QString staging = OVInstallSteps::fromPath(area.staging());
-    if (!QDir().mkpath(staging)) {
+    if (!OVPlatform::removeStaging(area) || !QDir().mkpath(staging)) {
         fail(QStringLiteral("cannot make the staging folder ") + staging);
         return;
     }
     OVLOG_DEBUG() << "staging=" << staging;
     const QStringList arguments = OVArchiverArguments::extractArguments(
-        packagePath, staging, OVArchiverArguments::presentRuntimeNames(updaterDir));
+        copy, staging, OVArchiverArguments::presentRuntimeNames(updaterDir));
     OVLOG_DEBUG() << "unzip start=" << QDateTime::currentDateTime().toString();
 
     mProcess = new QProcess(this);
@@ -99,9 +130,10 @@ void OVPackageInstaller::on_process_finished(int exitCode, QProcess::ExitStatus 
 }
 
 void OVPackageInstaller::commit() {
-    const OVPlatform::CommitResult result = OVPlatform::commitStaged(
-        OVInstallSteps::workAreaFor(mInstallDir), mVersion.toStdString(),
-        mPackagePath.toStdString(), OVInstallSteps::log(), OVInstallSteps::stepHook());
+    const OVPlatform::CommitResult result =
+        OVPlatform::commitStaged(OVInstallSteps::workAreaFor(mInstallDir), mVersion.toStdString(),
+                                 QFileInfo(mPackagePath).fileName().toStdString(),
+                                 OVInstallSteps::log(), OVInstallSteps::stepHook());
     if (result.committed) {
         complete();
     } else if (result.restored) {

@@ -7,17 +7,15 @@
 #include "install/OVUnzipOutputReader.h"
 #include "service/OVUpdateSettings.h"
 
-// Installs a downloaded package: the 7-Zip archiver extracts it into a
-// staging folder beside the installation (same volume, outside its tree);
-// only a complete extraction ("Everything is Ok", exit code 0) is committed,
-// file by file under a journal (platform/OVInstallJournal.h), and a failed
-// commit is undone. Then the package is deleted, 100 goes to
-// update/setupProgress and the version into the uninstall entry, and the
-// staging and backup folders are removed.
-// Ends exactly once with sigInstallEnded: installed, or not (the installation
-// is as before; the package, the setup progress and the uninstall entry are
-// left as they were) - or, where a failed commit could not be undone, with
-// sigInstallationBroken instead.
+// Installs a downloaded package: the 7-Zip archiver extracts its checked copy
+// in the work folder (OVInstallSteps::packageCopyPath) into a staging folder beside the
+// installation (same volume, outside its tree); only a complete extraction ("Everything is Ok",
+// exit code 0) is committed, file by file under a journal (platform/OVInstallJournal.h), and a
+// failed commit is undone. Then the package is deleted, 100 goes to update/setupProgress and the
+// version into the uninstall entry, and the staging and backup folders are removed. Ends exactly
+// once with sigInstallEnded: installed, or not (the installation is as before; the downloaded
+// package, the setup progress and the uninstall entry are left as they were, the copy is removed) -
+// or, where a failed commit could not be undone, with sigInstallationBroken instead.
 class OVPackageInstaller : public QObject {
     Q_OBJECT
 public:
@@ -26,9 +24,10 @@ public:
     // The archiver's program name, "7z" unless a test sets another.
     void setProgram(const QString& program) { mProgram = program; }
 
-    // packagePath: the downloaded archive; updaterDir: the folder of Update,
-    // two levels below the installation; version: written to the uninstall
-    // entry.
+    // packagePath: the downloaded archive in the store, deleted after a
+    // complete install; updaterDir: the folder of Update, two levels below
+    // the installation; version: written to the uninstall entry, refused
+    // unless an acceptable version name.
     void start(const QString& packagePath, const QString& updaterDir, const QString& version);
 
     // At start, right after the single-instance claim: undoes a commit that

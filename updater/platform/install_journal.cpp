@@ -1,30 +1,18 @@
 #include <algorithm>
+#include <ctime>
 #include <fstream>
 #include <vector>
 
 #include "OVInstallJournal.h"
+#include "journal_records.h"
 
 namespace OVPlatform {
 
 namespace {
 
-// One record a line: a kind, a tab, a value. Only lines that end in "\n"
-// count: a record torn by a crash was never acted on.
-const char kBegin[] = "begin";
-const char kVersion[] = "version";
-const char kPackage[] = "package";
-const char kMakeDirectory[] = "mkdir";
-const char kNewFile[] = "new";
-const char kReplaceFile[] = "replace";
-const char kComplete[] = "complete";
-
-struct Record {
-    std::string kind;
-    std::string value;
-};
+using namespace journal;
 
 std::string relativeText(const fs::path& relative) { return relative.generic_u8string(); }
-fs::path fromRelativeText(const std::string& text) { return fs::u8path(text); }
 
 bool present(const fs::path& path) {
     std::error_code ignored;
@@ -38,17 +26,8 @@ bool isDirectory(const fs::path& path) {
 
 std::vector<Record> readJournal(const fs::path& file) {
     std::vector<Record> records;
-    std::ifstream in(file, std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    size_t start = 0;
-    for (size_t end = text.find('\n'); end != std::string::npos;
-         start = end + 1, end = text.find('\n', start)) {
-        const std::string line = text.substr(start, end - start);
-        const size_t tab = line.find('\t');
-        records.push_back(tab == std::string::npos
-                              ? Record{line, {}}
-                              : Record{line.substr(0, tab), line.substr(tab + 1)});
-    }
+    std::string ignored;
+    journal::read(file, records, ignored);
     return records;
 }
 
@@ -71,13 +50,21 @@ private:
 };
 
 // Undoes the recorded steps, last first. Each undo can be repeated: what it
-// finds already undone it leaves alone.
+// finds already undone it leaves alone, and what the commit did not put
+// there (a folder where it made a file, files in a folder it made) stays.
 bool undo(const InstallWorkArea& area, const std::vector<Record>& records, const InstallLog& log,
           const InstallStepHook& step) {
     bool restored = true;
     for (auto it = records.rbegin(); it != records.rend(); ++it) {
-        const fs::path relative = fromRelativeText(it->value);
+        if (it->kind != kReplaceFile && it->kind != kNewFile && it->kind != kMakeDirectory)
+            continue;
+        const fs::path relative = relativePath(it->value);
         const fs::path target = area.installDir / relative;
+        if (!reachableWithoutLinks(area.installDir, relative) ||
+            (it->kind == kReplaceFile && !reachableWithoutLinks(area.backup(), relative))) {
+            log("rollback: " + it->value + " lies behind a symbolic link or a file; left alone");
+            continue;
+        }
         std::error_code ec;
         std::string error;
         if (it->kind == kReplaceFile) {
@@ -90,20 +77,28 @@ bool undo(const InstallWorkArea& area, const std::vector<Record>& records, const
             }
         } else if (it->kind == kNewFile) {
             if (!present(target)) continue;
+            if (isDirectory(target)) {
+                log("rollback: " + it->value +
+                    " is a folder the update did not make; left in place");
+                continue;
+            }
             if (!fs::remove(target, ec)) {
                 log("rollback: cannot remove " + it->value + ": " + ec.message());
                 restored = false;
                 continue;
             }
-        } else if (it->kind == kMakeDirectory) {
+        } else {
             if (!isDirectory(target)) continue;
+            if (!fs::is_empty(target, ec)) {
+                log("rollback: folder " + it->value +
+                    " holds files the update did not put there; left in place with them");
+                continue;
+            }
             if (!fs::remove(target, ec)) {
                 log("rollback: cannot remove folder " + it->value + ": " + ec.message());
                 restored = false;
                 continue;
             }
-        } else {
-            continue;
         }
         if (step) step();
     }
@@ -201,6 +196,74 @@ bool removeAll(const fs::path& path, const InstallStepHook& step) {
     return !ec;
 }
 
+// "<installation>.update.broken-<UTC time>", with a number added when taken.
+fs::path brokenFolder(const InstallWorkArea& area) {
+    const std::time_t now = std::time(nullptr);
+    char stamp[32] = {0};
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::gmtime(&now));
+    const fs::path base =
+        area.workDir.native() + fs::path(".broken-").native() + fs::path(stamp).native();
+    fs::path folder = base;
+    for (int n = 2; present(folder); ++n)
+        folder = base.native() + fs::path("-" + std::to_string(n)).native();
+    return folder;
+}
+
+// Moves the journal, backups and staging (or, with whole, the work folder
+// itself, never followed) into a broken folder where nothing acts on them.
+bool setAside(const InstallWorkArea& area, const InstallLog& log, const std::string& why,
+              bool whole) {
+    const fs::path folder = brokenFolder(area);
+    std::string error;
+    bool moved = true;
+    if (whole) {
+        moved = installfs::moveReplacing(area.workDir, folder, error);
+    } else {
+        std::error_code ec;
+        moved = fs::create_directory(folder, ec);
+        if (!moved) error = ec.message();
+        for (const fs::path& item : {area.journal(), area.backup(), area.staging()}) {
+            if (moved && present(item))
+                moved = installfs::moveReplacing(item, folder / item.filename(), error);
+        }
+    }
+    log("recovery: " + why +
+        (moved ? "; set aside untouched in " + folder.u8string()
+               : "; it could not be set aside: " + error));
+    return moved;
+}
+
+// Counts a failed recovery in the work folder; returns the count so far.
+int countFailedRecovery(const InstallWorkArea& area) {
+    int failures = 0;
+    {
+        std::ifstream in(area.failedRecoveries());
+        if (!(in >> failures) || failures < 0) failures = 0;
+    }
+    std::ofstream(area.failedRecoveries(), std::ios::trunc) << ++failures << "\n";
+    return failures;
+}
+
+// Undoes an unfinished journal. When that fails, the start ends without the
+// main application, up to kRecoveryAttempts times; then the journal and
+// backups are set aside and the start carries on with what the tree holds.
+Recovery::Action undoOrGiveUp(const InstallWorkArea& area, const std::vector<Record>& records,
+                              const InstallLog& log, const InstallStepHook& step) {
+    if (undo(area, records, log, step)) return Recovery::Action::RolledBack;
+    if (countFailedRecovery(area) <= kRecoveryAttempts) {
+        log("recovery: the previous installation could not be restored; journal and backups "
+            "kept");
+        return Recovery::Action::Failed;
+    }
+    return setAside(area, log,
+                    "the previous installation could not be restored after " +
+                        std::to_string(kRecoveryAttempts) +
+                        " failed starts; the installation may mix old and new files",
+                    false)
+               ? Recovery::Action::SetAside
+               : Recovery::Action::Failed;
+}
+
 }  // namespace
 
 InstallWorkArea::InstallWorkArea(const fs::path& installation)
@@ -228,16 +291,35 @@ CommitResult commitStaged(const InstallWorkArea& area, const std::string& versio
 }
 
 Recovery recoverInstallation(const InstallWorkArea& area, const InstallLog& log,
-                             const InstallStepHook& step) {
+                             const InstallStepHook& step, const VersionCheck& versionValid) {
     Recovery recovery;
-    if (!present(area.workDir)) return recovery;
-    const std::vector<Record> records = readJournal(area.journal());
-    const bool begun = !records.empty() && records.front().kind == kBegin;
-    const bool complete = begun && records.back().kind == kComplete;
-    if (!begun) {
+    std::error_code ec;
+    const fs::file_status work = fs::symlink_status(area.workDir, ec);
+    if (!fs::exists(work)) return recovery;
+    if (work.type() != fs::file_type::directory ||
+        !installfs::sameOwner(area.workDir, area.installDir)) {
+        const std::string why = fs::is_symlink(work)     ? "is a symbolic link"
+                                : fs::is_directory(work) ? "is not owned as the installation is"
+                                                         : "is not a folder";
+        recovery.action = setAside(area, log, "the work folder " + why, true)
+                              ? Recovery::Action::SetAside
+                              : Recovery::Action::Failed;
+        return recovery;
+    }
+    std::vector<Record> records;
+    std::string why;
+    if (present(area.journal()) && (!journal::read(area.journal(), records, why) ||
+                                    !(why = problem(records, versionValid)).empty())) {
+        // Set aside, the start goes on as with no journal.
+        if (!setAside(area, log, "the journal is refused: " + why, false)) {
+            recovery.action = Recovery::Action::Failed;
+            return recovery;
+        }
+        recovery.action = Recovery::Action::SetAside;
+    } else if (records.empty()) {
         log("recovery: no installation was committing, removing the leftover staging");
         recovery.action = Recovery::Action::LeftoversRemoved;
-    } else if (complete) {
+    } else if (records.back().kind == kComplete) {
         for (const Record& record : records) {
             if (record.kind == kVersion) recovery.version = record.value;
             if (record.kind == kPackage) recovery.package = record.value;
@@ -247,13 +329,8 @@ Recovery recoverInstallation(const InstallWorkArea& area, const InstallLog& log,
         recovery.action = Recovery::Action::Completed;
     } else {
         log("recovery: unfinished installation journal, restoring the previous installation");
-        if (!undo(area, records, log, step)) {
-            log("recovery: the previous installation could not be restored; journal and backups "
-                "kept");
-            recovery.action = Recovery::Action::Failed;
-            return recovery;
-        }
-        recovery.action = Recovery::Action::RolledBack;
+        recovery.action = undoOrGiveUp(area, records, log, step);
+        if (recovery.action == Recovery::Action::Failed) return recovery;
     }
     if (!removeWorkArea(area, step))
         log("recovery: the work folder could not be removed completely");
@@ -263,10 +340,14 @@ Recovery recoverInstallation(const InstallWorkArea& area, const InstallLog& log,
 bool removeWorkArea(const InstallWorkArea& area, const InstallStepHook& step) {
     // The journal goes last: until then a new start can still finish the job.
     const bool removed = removeAll(area.staging(), step) && removeAll(area.backup(), step) &&
+                         removeAll(area.package(), step) &&
+                         removeAll(area.failedRecoveries(), step) &&
                          removeAll(area.journal(), step);
     std::error_code ignored;
     fs::remove(area.workDir, ignored);
     return removed && !present(area.workDir);
 }
+
+bool removeStaging(const InstallWorkArea& area) { return removeAll(area.staging(), {}); }
 
 }  // namespace OVPlatform

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -28,6 +29,13 @@ bool appendDurably(const fs::path& file, const std::string& line, std::string& e
     if (written && !synced) error = std::strerror(errno);
     close(fd);
     return synced;
+}
+
+bool sameOwner(const fs::path& path, const fs::path& reference) {
+    struct stat of {
+    }, ref{};
+    return lstat(path.c_str(), &of) == 0 && stat(reference.c_str(), &ref) == 0 &&
+           of.st_uid == ref.st_uid;
 }
 
 }  // namespace installfs

@@ -92,8 +92,9 @@ bool packageAddressAllowed(const std::string& host, const std::string& url, bool
     return false;
 }
 
-bool acceptSignedPackage(const std::string& localPath, const std::string& packageCode,
-                         const std::string& versionName, const std::string& signature) {
+bool acceptSignedPackage(const std::string& localPath, uint64_t size, const std::string& sha256Hex,
+                         const std::string& packageCode, const std::string& versionName,
+                         const std::string& signature) {
     std::vector<SigningPublicKey> keys;
     {
         BuiltInKeys& b = builtIn();
@@ -102,9 +103,10 @@ bool acceptSignedPackage(const std::string& localPath, const std::string& packag
         keys = b.keys;
     }
     size_t keyIndex = 0;
-    std::string statement;
-    const SignatureVerdict verdict = Orvalen::verifyPackageFile(
-        keys, localPath, packageCode, versionName, signature, &keyIndex, &statement);
+    const std::string statement =
+        Orvalen::packageStatement(packageCode, versionName, size, sha256Hex);
+    const SignatureVerdict verdict =
+        Orvalen::verifyStatement(keys, statement, signature, &keyIndex);
     // The statement as one line, its line feeds written as \n.
     logLine(QStringLiteral("【后台更新服务】package statement: ") +
             QString::fromStdString(statement).replace(QLatin1Char('\n'), QLatin1String("\\n")));

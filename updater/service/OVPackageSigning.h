@@ -5,6 +5,7 @@
 // the installation, and nothing falls back to plain HTTP. Without a key the
 // service works as the Part says, and says so in the log.
 
+#include <cstdint>
 #include <string>
 
 // The keys built into the program: main() hands over the CMake cache variable
@@ -21,9 +22,11 @@ bool hostAllowedForSigning(const std::string& host);
 // (logged) unless insecureTls is set.
 bool packageAddressAllowed(const std::string& host, const std::string& url, bool insecureTls);
 
-// After a download that passed its MD5 check. With a key built in, the
-// signature must verify over the statement of the requested package code, the
-// offered version and the downloaded file; otherwise the reason is logged, the
-// file deleted and the result is false. Always true without a key.
-bool acceptSignedPackage(const std::string& localPath, const std::string& packageCode,
-                         const std::string& versionName, const std::string& signature);
+// After a download whose checked copy passed its MD5 check. With a key
+// built in, the signature must verify over the statement of the requested
+// package code, the offered version and the copy's size and SHA-256;
+// otherwise the reason is logged, the downloaded file (localPath) deleted and
+// the result is false. Always true without a key.
+bool acceptSignedPackage(const std::string& localPath, uint64_t size, const std::string& sha256Hex,
+                         const std::string& packageCode, const std::string& versionName,
+                         const std::string& signature);

@@ -42,7 +42,7 @@ std::unique_lock<std::recursive_mutex> lockUpdateAttempts() {
 }
 
 void runUpdateAttempt(OVUpdateObserver& observer, const OVUpdateSettings& settings,
-                      QString softCode, QString version) {
+                      QString softCode, QString version, QString packageCopyFolder) {
     OVLOG_DEBUG() << "【更新服务】checkUpdateAndDownload invoke";
     const int32_t value = versionValue(version);
     SharedPrivate& s = shared();
@@ -52,7 +52,7 @@ void runUpdateAttempt(OVUpdateObserver& observer, const OVUpdateSettings& settin
         s.priv = std::make_unique<OVUpdateServicePrivate>(
             observer, " ", " ", softCode.toStdString(), value, version.toStdString(),
             settings.host().toStdString(), localPath(settings.storeDir()), tlsSettings(settings),
-            reservedFileNames(settings));
+            reservedFileNames(settings), packageCopyFolder);
     }
     OVUpdateServicePrivate& priv = *s.priv;
     OVLOG_DEBUG() << "【更新服务】checkUpdateAndDownload init, version value="

@@ -7,6 +7,8 @@
 #include <system_error>
 #include <thread>
 
+#include "install/OVArchiverArguments.h"
+#include "install/OVInstallSteps.h"
 #include "logging/OVLogger.h"
 #include "service/OVUpdateAttempt.h"
 #include "service/OVUpdateEndpoints.h"
@@ -40,8 +42,8 @@ OVUpdateService::OVUpdateService()
 
 void OVUpdateService::checkUpdateAndDownload(const QString& softCode, const QString& version) {
     try {
-        std::thread([this, softCode, version] {
-            runUpdateAttempt(*this, *this, softCode, version);
+        std::thread([this, softCode, version, folder = packageCopyFolder()] {
+            runUpdateAttempt(*this, *this, softCode, version, folder);
         }).detach();
     } catch (const std::system_error& error) {
         OVLOG_DEBUG() << "【更新服务】checkUpdateAndDownload no thread:" << error.what();
@@ -74,6 +76,18 @@ int32_t OVUpdateService::checkUpdate(unsigned int snMode, const QString& deviceS
         OVLOG_DEBUG() << "【更新服务】check update init failed, return";
     }
     return result();
+}
+
+QString OVUpdateService::packageCopyFolder() const {
+    std::lock_guard<std::mutex> lock(mStateMutex);
+    if (!mPackageCopyFolder.isEmpty()) return mPackageCopyFolder;
+    return OVInstallSteps::packageCopyFolder(
+        OVArchiverArguments::installationFolderFor(QCoreApplication::applicationDirPath()));
+}
+
+void OVUpdateService::setPackageCopyFolder(const QString& folder) {
+    std::lock_guard<std::mutex> lock(mStateMutex);
+    mPackageCopyFolder = folder;
 }
 
 int32_t OVUpdateService::result() const {

@@ -37,6 +37,12 @@ public:
     // Starts a whole attempt (check, then download) on a new detached thread
     // and returns at once. It ends with exactly one sigDownloadFinishBack.
     void checkUpdateAndDownload(const QString& softCode, const QString& version);
+    // Where a downloaded package's checked copy is made, the one the
+    // installation extracts: by default the package folder of the work
+    // folder beside the installation of this program; set before the first
+    // attempt.
+    QString packageCopyFolder() const;
+    void setPackageCopyFolder(const QString& folder);
     // A check without download on the caller's thread, against the test
     // endpoint for snMode 2 and production otherwise. Returns the result
     // (unchanged when the backend could not be reached) and stores the
@@ -74,4 +80,5 @@ private:
     QString mFileName;
     QString mRemoteVersion;
     QString mReleaseNotes;
+    QString mPackageCopyFolder;
 };

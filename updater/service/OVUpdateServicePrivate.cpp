@@ -9,6 +9,7 @@
 
 #include "install/OVUninstallEntry.h"
 #include "logging/OVLogger.h"
+#include "service/OVPackageCopy.h"
 #include "service/OVPackageSigning.h"
 #include "service/OVUpdateObserver.h"
 #include "service/OVUpdateSettings.h"
@@ -50,7 +51,8 @@ OVUpdateServicePrivate::OVUpdateServicePrivate(OVUpdateObserver& observer, std::
                                                int32_t versionValue, std::string versionText,
                                                std::string host, std::string downloadDirectory,
                                                OVTlsSettings tls,
-                                               std::vector<std::string> reservedNames)
+                                               std::vector<std::string> reservedNames,
+                                               QString packageCopyFolder)
     : mObserver(observer),
       mDeviceModel(std::move(deviceModel)),
       mSerialNumber(std::move(serialNumber)),
@@ -60,7 +62,8 @@ OVUpdateServicePrivate::OVUpdateServicePrivate(OVUpdateObserver& observer, std::
       mHost(std::move(host)),
       mDownloadDirectory(std::move(downloadDirectory)),
       mTls(std::move(tls)),
-      mReservedNames(std::move(reservedNames)) {}
+      mReservedNames(std::move(reservedNames)),
+      mPackageCopyFolder(std::move(packageCopyFolder)) {}
 
 OVUpdateServicePrivate::~OVUpdateServicePrivate() {
     {
@@ -136,6 +139,7 @@ void OVUpdateServicePrivate::start() {
             return;
         }
         mOfferedVersionName = received.versionName;
+        mOfferedMd5 = received.fileMd5;
         mOfferedSignature = received.packageSignature;
         OVLOG_DEBUG() << "【更新服务】start download task";
         auto parameter = std::make_shared<OrvalenDownloadParameter>();
@@ -158,8 +162,20 @@ bool OVUpdateServicePrivate::offerIsNewer(const OrvalenOtaReceived& received) co
     const QString offered = received.versionName.empty()
                                 ? mObserver.offeredVersion()
                                 : QString::fromStdString(received.versionName);
-    const std::optional<int> order = compareVersions(offered, installed);
-    if (!order || *order > 0) return true;
+    // Only a version that parses has an order: anything else could be a
+    // downgrade in disguise, and a name is recorded and passed on as it is.
+    if (!acceptableVersionName(installed)) {
+        OVLOG_DEBUG() << "【更新服务】refused: the installed version" << installed
+                      << "does not parse, so no offer can be shown to be newer";
+        return false;
+    }
+    if (!acceptableVersionName(offered)) {
+        OVLOG_DEBUG() << "【更新服务】refused: the offered version name"
+                      << offered.left(64).simplified()
+                      << "is not up to 64 characters of [0-9A-Za-z.+-] that parse as a version";
+        return false;
+    }
+    if (*compareVersions(offered, installed) > 0) return true;
     OVLOG_DEBUG() << "【更新服务】refused: the offered version" << offered
                   << "is not newer than the installed version" << installed;
     return false;
@@ -190,17 +206,44 @@ void OVUpdateServicePrivate::onDownloadSpeed(double bytesPerSecond, const std::s
 void OVUpdateServicePrivate::onDownloadFinish(int32_t code, const std::string& downloaded) {
     std::string fileName = downloaded;
     const bool delivered = code == E_ORVALEN_DOWNLOAD_MD5_OK || code == E_ORVALEN_DOWNLOAD_NO_MD5;
-    if (delivered && !acceptSignedPackage(joinedPath(mDownloadDirectory, fileName), mPackageCode,
-                                          mOfferedVersionName, mOfferedSignature)) {
-        code = E_ORVALEN_DOWNLOAD_MD5_DIFFERS;
-        fileName.clear();
-    }
+    if (delivered) code = checkCopy(fileName);
+    if (code != E_ORVALEN_DOWNLOAD_MD5_OK && code != E_ORVALEN_DOWNLOAD_NO_MD5) fileName.clear();
     OVLOG_DEBUG() << "【后台更新服务】onDownloadFinish back=" << code
                   << ", filename=" << fileName.c_str();
     const QString name = QFile::decodeName(QByteArray::fromStdString(fileName));
     mObserver.setResult(code);
     mObserver.setFileName(name);
     mObserver.downloadFinished(code, name);
+}
+
+int32_t OVUpdateServicePrivate::checkCopy(const std::string& fileName) {
+    // From here on the downloaded file is never read again: its folder is
+    // the user's, so it could be replaced right after any check of it.
+    const std::string stored = joinedPath(mDownloadDirectory, fileName);
+    const QString copyPath =
+        QDir(mPackageCopyFolder).filePath(QFile::decodeName(QByteArray::fromStdString(fileName)));
+    const OVPackageCopy copy =
+        copyPackage(QFile::decodeName(QByteArray::fromStdString(stored)), copyPath);
+    if (!copy.made) {
+        OVLOG_DEBUG() << "【后台更新服务】package not copied for installation, download kept:"
+                      << copy.error;
+        return E_ORVALEN_DOWNLOAD_WRITE_ERROR;
+    }
+    bool accepted = true;
+    if (!mOfferedMd5.empty() && QByteArray::fromStdString(mOfferedMd5).toLower() != copy.md5Hex) {
+        OVLOG_DEBUG() << "【后台更新服务】the package copy's MD5" << copy.md5Hex
+                      << "differs from the announced" << mOfferedMd5.c_str() << "; package deleted";
+        std::remove(stored.c_str());
+        accepted = false;
+    } else {
+        accepted = acceptSignedPackage(stored, static_cast<uint64_t>(copy.size),
+                                       copy.sha256Hex.toStdString(), mPackageCode,
+                                       mOfferedVersionName, mOfferedSignature);
+    }
+    if (accepted)
+        return mOfferedMd5.empty() ? E_ORVALEN_DOWNLOAD_NO_MD5 : E_ORVALEN_DOWNLOAD_MD5_OK;
+    QFile::remove(copyPath);
+    return E_ORVALEN_DOWNLOAD_MD5_DIFFERS;
 }
 
 void OVUpdateServicePrivate::printLog(int, const char* format, ...) {

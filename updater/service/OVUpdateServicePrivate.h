@@ -40,7 +40,8 @@ public:
     OVUpdateServicePrivate(OVUpdateObserver& observer, std::string deviceModel,
                            std::string serialNumber, std::string packageCode, int32_t versionValue,
                            std::string versionText, std::string host, std::string downloadDirectory,
-                           OVTlsSettings tls, std::vector<std::string> reservedNames = {});
+                           OVTlsSettings tls, std::vector<std::string> reservedNames = {},
+                           QString packageCopyFolder = QString());
     ~OVUpdateServicePrivate() override;
     OVUpdateServicePrivate(const OVUpdateServicePrivate&) = delete;
     OVUpdateServicePrivate& operator=(const OVUpdateServicePrivate&) = delete;
@@ -66,9 +67,15 @@ public:
 
 private:
     // No downgrade: the offered version (versionName, else the command
-    // line's) must be newer than the installed one, where both are dotted
-    // numbers. A refusal is logged.
+    // line's) must be an acceptable version name newer than the installed
+    // one; an installed version that does not parse refuses every offer. A
+    // refusal is logged.
     bool offerIsNewer(const Orvalen::OrvalenOtaReceived& received) const;
+    // Copies a delivered package into the package copy folder and checks the
+    // announced MD5 and the signature against the copy's digests: the finish
+    // code, 2 (both files deleted) on a mismatch, 7 (the download kept) when
+    // no copy could be made.
+    int32_t checkCopy(const std::string& fileName);
 
     OVUpdateObserver& mObserver;
     Orvalen::OrvalenBackendServer* mBackendServer = nullptr;
@@ -86,5 +93,8 @@ private:
     // The offer being downloaded, for its signature check on the pool thread.
     std::string mOfferedVersionName;
     std::string mOfferedSignature;
+    std::string mOfferedMd5;
     std::vector<std::string> mReservedNames;
+    // Where the checked copy of the package is made (OVPackageCopy.h).
+    QString mPackageCopyFolder;
 };

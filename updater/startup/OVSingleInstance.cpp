@@ -2,9 +2,13 @@
 
 #include "logging/OVLogging.h"
 
+namespace {
+const char kSemaphoreKey[] = "PezaLumideskUpdate_Semaphore";
+}
+
 OVSingleInstance::OVSingleInstance() {
     mSharedMemory.emplace(QStringLiteral("PezaLumideskUpdate_SharedMemory"));
-    mSemaphore.emplace(QStringLiteral("PezaLumideskUpdate_Semaphore"), 1, QSystemSemaphore::Open);
+    mSemaphore.emplace(QLatin1String(kSemaphoreKey), 1, QSystemSemaphore::Open);
 }
 
 void OVSingleInstance::close() {
@@ -12,10 +16,21 @@ void OVSingleInstance::close() {
     mSemaphore.reset();
 }
 
-void OVSingleInstance::clearStaleSegment() {
+bool OVSingleInstance::clearStaleSegment() {
 #ifndef Q_OS_WIN
-    if (mSharedMemory->attach(QSharedMemory::ReadWrite)) mSharedMemory->detach();
+    if (mSharedMemory->attach(QSharedMemory::ReadWrite)) {
+        mSharedMemory->detach();
+        return true;
+    }
 #endif
+    return false;
+}
+
+void OVSingleInstance::takeOverStaleSemaphore() {
+    // Opened, the semaphore of a killed Update would outlive this run too;
+    // created anew, it is this run's and goes with it.
+    OVLOG_DEBUG() << "a stale claim: the semaphore is made anew";
+    mSemaphore->setKey(QLatin1String(kSemaphoreKey), 1, QSystemSemaphore::Create);
 }
 
 bool OVSingleInstance::anotherInstanceAttached() {
@@ -25,18 +40,19 @@ bool OVSingleInstance::anotherInstanceAttached() {
 }
 
 OVSingleInstance::Claim OVSingleInstance::claim() {
-    clearStaleSegment();
+    bool stale = clearStaleSegment();
     if (anotherInstanceAttached()) return Claim::AlreadyRunning;
     bool created = mSharedMemory->create(4, QSharedMemory::ReadWrite);
 #ifndef Q_OS_WIN
     // The stale segment can also be reached only through a key file that
     // create() has just made again.
     if (!created && mSharedMemory->error() == QSharedMemory::AlreadyExists) {
-        clearStaleSegment();
+        stale = clearStaleSegment() || stale;
         if (anotherInstanceAttached()) return Claim::AlreadyRunning;
         created = mSharedMemory->create(4, QSharedMemory::ReadWrite);
     }
 #endif
+    if (stale && created) takeOverStaleSemaphore();
     if (!created) {
         OVLOG_DEBUG() << "sharedMem create failed";
         return Claim::CreateFailed;

@@ -22,8 +22,12 @@ public:
 
 private:
     // A Unix segment outlives a process that crashed while holding it; the
-    // last detach removes it, while a live holder keeps it.
-    void clearStaleSegment();
+    // last detach removes it, while a live holder keeps it. True when there
+    // was a segment to attach to.
+    bool clearStaleSegment();
+    // After a stale claim: the semaphore the crashed holder left is made
+    // anew by this instance, so that it goes when this one ends.
+    void takeOverStaleSemaphore();
     // Attaching succeeds only while another Update holds the segment.
     bool anotherInstanceAttached();
 

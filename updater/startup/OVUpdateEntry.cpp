@@ -3,15 +3,18 @@
 #include <QApplication>
 #include <QThread>
 
-#include "install/OVInstallSteps.h"
 #include "install/OVPackageInstaller.h"
 #include "logging/OVLogMng.h"
 #include "logging/OVLogging.h"
 #include "service/OVUpdateService.h"
 #include "startup/OVCommandLine.h"
 #include "startup/OVSingleInstance.h"
+#include "startup/OVTerminationSignals.h"
 #include "windows/OVDlgUpdate.h"
 #include "windows/OVRestart.h"
+#ifdef UPDATE_TEST_HOOKS
+#include "startup/OVTestHooks.h"
+#endif
 
 namespace {
 
@@ -52,6 +55,13 @@ int runUpdate(int argc, char** argv) {
             break;
     }
     OVRestart::setBeforeExit([&instance] { instance.close(); });
+    onTerminationSignals([] {
+        OVLOG_DEBUG() << "ended by a signal";
+        OVRestart::endProcess();
+    });
+#ifdef UPDATE_TEST_HOOKS
+    OVTestHooks::install();
+#endif
     // Before anything else may start the main application: a commit that a
     // killed Update left unfinished is undone (or finished) here, and only
     // by the instance that holds the claim.
@@ -62,11 +72,13 @@ int runUpdate(int argc, char** argv) {
         instance.release();
         OVRestart::endProcess();
     }
-    if (OVInstallSteps::exitAfterRecovery()) {
+#ifdef UPDATE_TEST_HOOKS
+    if (OVTestHooks::exitAfterRecovery()) {
         OVLOG_DEBUG() << "OV_TEST_EXIT_AFTER_RECOVERY: exit after recovery";
         instance.release();
         return 0;
     }
+#endif
 
     const OVCommandLine commandLine = OVCommandLine::fromArgv(argc, argv);
     QObject::connect(

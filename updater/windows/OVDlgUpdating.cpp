@@ -85,7 +85,9 @@ void OVDlgUpdating::install(const QString& fileName) {
             if (version != remoteVersion) OVUpdateService::instance()->setRemoteVer(version);
             OVLOG_DEBUG() << "start peza studio=" << appPath;
         }
-        emit sig_detachMemory(version);
+        // The main application restarts on the version that is installed:
+        // after a failed install, still the local one as it was given.
+        emit sig_detachMemory(installed ? version : localVersion);
     });
     // Never start the main application on a tree that could not be restored.
     connect(installer, &OVPackageInstaller::sigInstallationBroken, this,

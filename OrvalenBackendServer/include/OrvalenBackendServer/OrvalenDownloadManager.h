@@ -13,12 +13,20 @@ namespace Orvalen {
 struct OrvalenDownloadParameter {
     std::string url;
     std::string md5;        // expected MD5 text of the file; empty: not verified
-    int64_t fileSize = -1;  // expected size in bytes, a limit; -1: unknown
+    int64_t fileSize = -1;  // expected size in bytes, a limit; -1: unknown, then 4 GiB
     // Local names the file must never take (the caller's own files in the
     // same directory); compared ignoring letter case and trailing dots. A url
     // naming one finishes with E_ORVALEN_DOWNLOAD_BAD_URL.
     std::vector<std::string> reservedNames;
+    // Each transfer attempt ends after timeLimitBaseSeconds plus the bytes
+    // still to come at minimumBytesPerSecond, as a failed transfer (retried
+    // once, the partial file kept). Only tests change these.
+    int64_t timeLimitBaseSeconds = 600;
+    int64_t minimumBytesPerSecond = 16 * 1024;
 };
+
+// The most a download of unknown size may write.
+constexpr int64_t kUnknownSizeLimit = int64_t(4) << 30;
 
 // Finish codes of onDownloadFinish.
 enum OrvalenDownloadFinishCode : int32_t {

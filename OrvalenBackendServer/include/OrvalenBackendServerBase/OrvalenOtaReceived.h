@@ -21,6 +21,9 @@ public:
     std::string packageDescription;
     // 64-bit (the Part's record has 32 bits): packages of 2 GiB and more.
     int64_t packageSize = -1;
+    // The last text parsed has a packageSize that is not a non-negative JSON
+    // integer; the offer cannot be downloaded within a limit.
+    bool packageSizeMalformed = false;
     int32_t packageType = -1;
     int32_t upgradeType = -1;
     std::string versionName;
