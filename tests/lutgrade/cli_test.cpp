@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -278,7 +279,8 @@ TEST_F(Cli, WrittenCubeReadsBackToTheSameTable) {
     ASSERT_EQ(parsed.edge, 17);
     for (std::size_t e = 0; e < parsed.rgb.size() / 3; ++e)
         for (int c = 0; c < 3; ++c)
-            ASSERT_EQ(parsed.rgb[3 * e + c], table.bytes[4 * e + c]) << "entry " << e;
+            ASSERT_EQ(std::lround(parsed.rgb[3 * e + c] * 255.0f), table.bytes[4 * e + c])
+                << "entry " << e;
 
     const Bytes fromFile =
         graded_by_library([&](Lut3D& lut) { lut.load_filter_of_cube_3dl_file(cube.c_str(), 17); });
