@@ -250,16 +250,18 @@ lutref::Table generated_table() {
     return {17, builder.build(e.data(), static_cast<unsigned>(e.size()))};
 }
 
+// At a strength, as the library grades at that strength.
 TEST_F(Cli, GradesWithAnAdjustmentList) {
     const std::string hsv = lutref::write_text(mDir + "/look.hsv", kAdjustments);
-    ASSERT_EQ(run("--hsv " + hsv + " --size 36x10 --format nv12 -i " + mDir + "/in.nv12 -o " +
-                  mDir + "/hsv.nv12"),
+    ASSERT_EQ(run("--hsv " + hsv + " --strength 0.5 --size 36x10 --format nv12 -i " + mDir +
+                  "/in.nv12 -o " + mDir + "/hsv.nv12"),
               0)
         << mErr;
     const std::string out = read_text(mDir + "/hsv.nv12");
     const Bytes want = graded_by_library([](Lut3D& lut) {
         std::vector<Chi3dlutRgbcmyInfo> e = adjustments();
         lut.load_filter_from_HSV(e.data(), static_cast<unsigned>(e.size()), 0);
+        lut.set_strength(0.5f);
     });
     EXPECT_EQ(Bytes(out.begin(), out.end()), want);
     EXPECT_NE(want, mFrames);
@@ -369,6 +371,7 @@ TEST_F(Cli, RefusesBadAdjustmentListsAndOptions) {
 
     EXPECT_EQ(run("--hsv " + hsv + " --lut " + mLut + " --write-cube " + mDir + "/x.cube"), 2);
     EXPECT_EQ(run("--hsv " + hsv + " --lut-size 33 --write-cube " + mDir + "/x.cube"), 2);
+    EXPECT_EQ(run("--hsv " + hsv + " --strength 1.5 --write-cube " + mDir + "/x.cube"), 2);
     EXPECT_EQ(run("--hsv " + hsv + " --write-cube " + mDir + "/x.cube --size 36x10 < /dev/null"), 2)
         << "grading needs --format too";
     EXPECT_EQ(run("--hsv " + hsv + " --write-cube " + mDir + "/no-such-folder/x.cube"), 1);

@@ -200,6 +200,53 @@ TEST_F(Lut3DFile, EveryFormatGradesLikeOpenColorIO) {
     EXPECT_EQ(count, 18);
 }
 
+// The strength blends the table towards the identity from the next frame on:
+// 0 grades like the identity table, 1 like the table alone, 0.5 like the mean
+// of the two; a strength outside 0..1 is refused and changes nothing.
+TEST_F(Lut3DFile, StrengthBlendsTowardsTheIdentity) {
+    const int w = 64, h = 16;
+    const lutref::Nv12 in = lutref::sample_nv12(w, h, 21);
+    CaptureStdout();
+    Lut3D lut(2);
+    ASSERT_EQ(lut.load_filter_of_cube_3dl_file(mLookPath.c_str(), 17), 0);
+    const lutref::Nv12 full = lutref::grade_with(lut, in, w, h);
+    const std::string identityPath =
+        lutref::write_text(mFolder + "/identity.cube", cube_of(lutref::identity_table(17)));
+    Lut3D plain(2);
+    ASSERT_EQ(plain.load_filter_of_cube_3dl_file(identityPath.c_str(), 17), 0);
+    const lutref::Nv12 identity = lutref::grade_with(plain, in, w, h);
+    lut.set_strength(0.0f);
+    const lutref::Nv12 none = lutref::grade_with(lut, in, w, h);
+    lut.set_strength(0.5f);
+    const lutref::Nv12 half = lutref::grade_with(lut, in, w, h);
+    lut.set_strength(1.5f);
+    const lutref::Nv12 refused = lutref::grade_with(lut, in, w, h);
+    const std::string out = GetCapturedStdout();
+
+    EXPECT_LE(lutref::max_difference(none.y, identity.y), 1);
+    EXPECT_LE(lutref::max_difference(none.uv, identity.uv), 1);
+    EXPECT_GT(lutref::max_difference(full.y, identity.y), 10) << "the look changes colours";
+    auto mean = [](const Bytes& a, const Bytes& b) {
+        Bytes m(a.size());
+        for (std::size_t i = 0; i < a.size(); ++i)
+            m[i] = static_cast<std::uint8_t>((a[i] + b[i] + 1) / 2);
+        return m;
+    };
+    EXPECT_LE(lutref::max_difference(half.y, mean(full.y, identity.y)), 1);
+    EXPECT_LE(lutref::max_difference(half.uv, mean(full.uv, identity.uv)), 1);
+    EXPECT_EQ(refused.y, half.y);
+    EXPECT_NE(out.find("Error @set_strength(1.5):-1\n"), std::string::npos) << out;
+
+    // Back to 1: the table as loaded; a table loaded later keeps the strength.
+    lut.set_strength(1.0f);
+    EXPECT_EQ(lutref::grade_with(lut, in, w, h).y, full.y);
+    lut.set_strength(0.0f);
+    CaptureStdout();
+    ASSERT_EQ(lut.load_filter_of_cube_3dl_file(mLookPath.c_str(), 17), 0);
+    GetCapturedStdout();
+    EXPECT_EQ(lutref::grade_with(lut, in, w, h).y, none.y);
+}
+
 std::string three_dl_entries(int count, const std::string& entry) {
     std::string text;
     for (int i = 0; i < count; ++i) text += entry + "\n";
