@@ -6,8 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "tables/table_readers.h"
-
 namespace lutgrade {
 namespace {
 

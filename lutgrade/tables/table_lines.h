@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "gpu_runtime/gpu_print.h"
-#include "tables/table_file_reader.h"
+#include "tables/parsed_table.h"
 
 namespace lutgrade {
 
@@ -26,6 +26,11 @@ bool whole_number_in(const std::string& token, long lo, long hi, long& n);
 std::size_t cube_of(int n);
 // The largest n with n^3 <= v.
 int integer_cube_root(std::size_t v);
+
+// Curves through n evenly spaced inputs from lo to hi per channel, their
+// outputs the n triples of values from the first.
+Curves uniform_curves(const std::vector<float>& values, std::size_t first, int n, const float lo[3],
+                      const float hi[3]);
 
 // One reader of one file. line() takes each line in turn: comments (#) are
 // skipped, lines that start with a number go to numbers(), others to words()

@@ -16,9 +16,4 @@ std::unique_ptr<TableLines> make_csp_reader(ParsedTable& table);
 std::unique_ptr<TableLines> make_spi3d_reader(ParsedTable& table);
 std::unique_ptr<TableLines> make_spi1d_reader(ParsedTable& table);
 
-// Curves through n evenly spaced inputs from lo to hi per channel, their
-// outputs the n triples of values from the first.
-Curves uniform_curves(const std::vector<float>& values, std::size_t first, int n, const float lo[3],
-                      const float hi[3]);
-
 }  // namespace lutgrade

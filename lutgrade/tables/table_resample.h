@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "tables/table_file_reader.h"
+#include "tables/parsed_table.h"
 
 namespace lutgrade {
 

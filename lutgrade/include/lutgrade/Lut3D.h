@@ -1,7 +1,8 @@
 // lutgrade: grades video frames through a 3D colour look-up table with OpenCL.
 //
-// Construct one Lut3D per video stream, load a table from a .cube or .3dl
-// file or generate one from colour adjustments, then pass frames through it.
+// Construct one Lut3D per video stream, load a table from a file (.cube,
+// .3dl, .csp, .spi3d, .spi1d, .itx) or generate one from colour adjustments,
+// then pass frames through it, optionally at a strength below 1.
 // Frames passed before any table is loaded are left untouched. Diagnostics
 // are printed to standard output.
 //
