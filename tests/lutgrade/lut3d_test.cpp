@@ -254,7 +254,7 @@ std::string three_dl_entries(int count, const std::string& entry) {
 }
 
 // Each broken file is refused with one reason line naming it, printed before
-// the Part's own lines (which stay), and the current table grades on as before.
+// the reader's own lines (which stay), and the current table grades on as before.
 TEST_F(Lut3DFile, BrokenTablesAreRefusedWithTheirReasonAndKeepTheTable) {
     CaptureStdout();
     Lut3D lut(2);
