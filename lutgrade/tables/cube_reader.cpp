@@ -1,8 +1,6 @@
 // .cube (Resolve and Iridas) and .itx: LUT_3D_SIZE, LUT_1D_SIZE (a curve
 // table alone, or a shaper before the 3D table), DOMAIN_MIN/MAX and the
 // LUT_1D/3D_INPUT_RANGE of each table.
-#include <cmath>
-
 #include "tables/table_readers.h"
 
 namespace lutgrade {
@@ -11,7 +9,6 @@ const char kCubeSummary[] = "LUT_SIZE=%d typd=%s nd=%d lines=%d \n";
 
 namespace {
 
-constexpr int kDefaultEdge = 64;
 constexpr std::size_t kMaxOrder = 63;
 
 // An input range: DOMAIN_MIN/MAX per channel, the INPUT_RANGE keywords for all three.
@@ -27,18 +24,7 @@ public:
 
     bool finish() override {
         const std::size_t entries = mValues.size() / 3;
-        int edge = mEdge;
-        if (mByData) {
-            const int n = integer_cube_root(entries);
-            if (cube_of(n) == entries && n >= kMinTableEdge) {
-                append(mTable.lines, "=> readl LutSize=%d\n", n);
-                edge = n;
-            } else if (entries > 0) {
-                edge = n + 1;  // the smallest table the entries could belong to
-            } else {
-                edge = kDefaultEdge;
-            }
-        }
+        const int edge = mByData ? edge_of_count(entries) : mEdge;
         summary(kCubeSummary, edge, mValues.size());
         if (entries == 0) return refuse("no entries");
         const std::size_t want = mCurveSize + (edge > 0 ? cube_of(edge) : 0);

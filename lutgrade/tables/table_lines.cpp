@@ -53,6 +53,14 @@ bool whole_number(const std::string& token) {
     return end != token.c_str() && ends_token(end);
 }
 
+// The largest n with n^3 <= v.
+int integer_cube_root(std::size_t v) {
+    auto n = static_cast<std::size_t>(std::cbrt(static_cast<double>(v)));
+    while ((n + 1) * (n + 1) * (n + 1) <= v) ++n;
+    while (n > 0 && n * n * n > v) --n;
+    return static_cast<int>(n);
+}
+
 std::vector<std::string> tokens_of(char* line) {
     for (char* p = line; *p; ++p)
         if (*p == '\t' || *p == '\n') *p = ' ';
@@ -97,13 +105,6 @@ bool whole_number_in(const std::string& token, long lo, long hi, long& n) {
 }
 
 std::size_t cube_of(int n) { return static_cast<std::size_t>(n) * n * n; }
-
-int integer_cube_root(std::size_t v) {
-    auto n = static_cast<std::size_t>(std::cbrt(static_cast<double>(v)));
-    while ((n + 1) * (n + 1) * (n + 1) <= v) ++n;
-    while (n > 0 && n * n * n > v) --n;
-    return static_cast<int>(n);
-}
 
 Curves uniform_curves(const std::vector<float>& values, std::size_t first, int n, const float lo[3],
                       const float hi[3]) {
@@ -184,6 +185,14 @@ bool TableLines::triple(const std::vector<std::string>& tokens, double v[3]) {
         if (!finite_number(tokens[c], v[c]))
             return refuse_at("bad number on line %d: %s", mLineNumber, tokens[c].c_str());
     return true;
+}
+
+int TableLines::edge_of_count(std::size_t entries) {
+    if (entries == 0) return 64;
+    const int n = integer_cube_root(entries);
+    if (cube_of(n) != entries || n < kMinTableEdge) return n + 1;
+    append(mTable.lines, "=> readl LutSize=%d\n", n);
+    return n;
 }
 
 void TableLines::summary(const char* format, int edge, std::size_t values) {

@@ -24,8 +24,6 @@ bool finite_number(const std::string& token, double& v);
 bool whole_number_in(const std::string& token, long lo, long hi, long& n);
 
 std::size_t cube_of(int n);
-// The largest n with n^3 <= v.
-int integer_cube_root(std::size_t v);
 
 // Curves through n evenly spaced inputs from lo to hi per channel, their
 // outputs the n triples of values from the first.
@@ -65,6 +63,10 @@ protected:
     void parse_message(const char* first);
     // Three finite numbers, or a refusal naming the line.
     bool triple(const std::vector<std::string>& tokens, double v[3]);
+    // The edge of a table sized by its entry count: the cube root (with a line
+    // saying so) when the count is a cube, else the smallest table the entries
+    // could belong to; 64 when there are none.
+    int edge_of_count(std::size_t entries);
     // The count lines and the summary every reader ends with.
     void summary(const char* format, int edge, std::size_t values);
 

@@ -23,14 +23,8 @@ public:
 
     bool finish() override {
         const std::size_t entries = mValues.size() / 3;
-        const int n = integer_cube_root(entries);
-        int edge = n + 1;  // the smallest table the entries could belong to
-        if (cube_of(n) == entries && n >= kMinTableEdge) {
-            append(mTable.lines, "=> readl LutSize=%d\n", n);
-            edge = n;
-        }
-        summary("    LUT_SIZE=%d typd=%s nd=%d lines=%d \n", entries > 0 ? edge : 64,
-                mValues.size());
+        const int edge = edge_of_count(entries);
+        summary("    LUT_SIZE=%d typd=%s nd=%d lines=%d \n", edge, mValues.size());
         if (entries == 0) return refuse("no entries");
         if (entries < cube_of(edge))
             return refuse_at("expected %zu entries (%d^3), found %zu", cube_of(edge), edge,
