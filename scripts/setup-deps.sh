@@ -19,6 +19,9 @@ PACKAGES=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-wqy-microhei ffmpeg curl
+  # OpenColorIO as the reference reader of colour table files (ociobakelut,
+  # PyOpenColorIO for /usr/bin/python3)
+  opencolorio-tools python3-pyopencolorio
 )
 
 missing=()

@@ -20,8 +20,8 @@
 #   lutgrade_install_consumer, cmatte_install_consumer
 #                              the host compiler; the package test builds the
 #                              same consumers against the zip instead
-# and, inside lutgrade_gpu_test, the comparison with ffmpeg's lut3d (ffmpeg
-# runs on the build machine, not under Wine; it is skipped there).
+# and, inside lutgrade_gpu_test, the comparison with OpenColorIO and ffmpeg's
+# lut3d (both run on the build machine, not under Wine; it is skipped there).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

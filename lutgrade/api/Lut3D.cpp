@@ -51,9 +51,11 @@ int Lut3D::load_filter_from_HSV(Chi3dlutRgbcmyInfo* entries, unsigned int count,
         gpurt::gpu_print("Error @load_filter_from_HSV(count=%u):%d\n", count, -1);
         return -1;
     }
-    const std::vector<std::uint8_t> table = lutgrade::table_from_adjustments(entries, count);
+    const std::vector<float> table = lutgrade::table_from_adjustments(entries, count);
     return impl_->setLutImage(Orvalen::OrvalenQcom3DLUT::kEdge, table.data());
 }
+
+void Lut3D::set_strength(float strength) { impl_->setStrength(strength); }
 
 void Lut3D::getLutInfoRange(LutInfoRange& range, Chi3dlutModeInfo mode) {
     Orvalen::fill_lut_info_range(range, mode);

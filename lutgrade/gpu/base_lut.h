@@ -7,8 +7,10 @@ public:
 
     // Builds the device context; 0 on success.
     virtual int initOpenCL() = 0;
-    // Makes table (n*n*n entries of R, G, B, unused; red fastest) the current one.
-    virtual int setLutImage(int n, const unsigned char* table) = 0;
+    // Makes table (n*n*n entries of R, G, B, 1.0 full scale; red fastest) the current one.
+    virtual int setLutImage(int n, const float* table) = 0;
+    // 0 (identity) to 1 (the table as loaded); applies from the next frame.
+    virtual void setStrength(float strength) = 0;
     virtual void runNV12(int w, int h, const unsigned char* srcY, const unsigned char* srcUV,
                          unsigned char* dstY, unsigned char* dstUV) = 0;
     virtual void runI420(int w, int h, const unsigned char* srcY, const unsigned char* srcU,

@@ -1,11 +1,14 @@
 #include "gpu/impCL3DLut.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <vector>
 
 #include "gpu_runtime/gpu_print.h"
 #include "gpu_runtime/kernel_launch.h"
 #include "gpu_runtime/yuv_convention.h"
+#include "tables/table_resample.h"
 
 extern const gpurt::EmbeddedProgram lutgrade_program;
 
@@ -55,9 +58,10 @@ const GradeLayout& grade_layout(FrameLayout layout) {
 
 std::size_t entries(int n) { return static_cast<std::size_t>(n) * n * n; }
 
-// A table entry as the Y', Cb, Cr codes (0..1) of its output colour.
-cl_float4 ycbcr_entry(const unsigned char* rgb) {
-    const float r = rgb[0] / 255.0f, g = rgb[1] / 255.0f, b = rgb[2] / 255.0f;
+// A table entry as the Y', Cb, Cr codes (0..1) of its output colour, clamped to the RGB cube.
+cl_float4 ycbcr_entry(const float* rgb) {
+    const float r = std::clamp(rgb[0], 0.0f, 1.0f), g = std::clamp(rgb[1], 0.0f, 1.0f),
+                b = std::clamp(rgb[2], 0.0f, 1.0f);
     const float yn = YUVC_KR * r + YUVC_KG * g + YUVC_KB * b;
     cl_float4 e;
     e.s[0] = (YUVC_Y_OFFSET + YUVC_Y_RANGE * yn) / 255.0f;
@@ -85,7 +89,7 @@ bool impCL3DLut::table_edge_supported(int n) const {
 // The table lives on the device as n^3 float4 entries holding the Y', Cb, Cr
 // codes of each output colour, read by the kernels with plain buffer loads
 // (much cheaper than 3D image reads on CPU devices, and exact at the points).
-int impCL3DLut::setLutImage(int n, const unsigned char* table) {
+int impCL3DLut::setLutImage(int n, const float* table) {
     if (!table_edge_supported(n)) {
         gpurt::gpu_print("Error @setLutImage(lutSize=%d):%d\n", n, -1);
         return -1;
@@ -112,15 +116,33 @@ int impCL3DLut::setLutImage(int n, const unsigned char* table) {
         mTable.reset(buffer);
     }
 
-    std::vector<cl_float4> values(entries(n));
-    for (std::size_t i = 0; i < values.size(); ++i) values[i] = ycbcr_entry(&table[4 * i]);
+    mLoaded.assign(table, table + entries(n) * 3);
+    const cl_int status = upload_table();
+    return created ? status : -1;
+}
+
+cl_int impCL3DLut::upload_table() {
+    mStrengthChanged = false;
+    std::vector<float> rgb = mLoaded;
+    if (mStrength != 1.0f) lutgrade::blend_towards_identity(rgb, mTableEdge, mStrength);
+    std::vector<cl_float4> values(entries(mTableEdge));
+    for (std::size_t i = 0; i < values.size(); ++i) values[i] = ycbcr_entry(&rgb[3 * i]);
     cl_int status = mTable ? CL_INVALID_COMMAND_QUEUE : CL_INVALID_MEM_OBJECT;
     if (mTable && queue())
         status =
             clEnqueueWriteBuffer(queue(), mTable, CL_TRUE, 0, values.size() * sizeof(cl_float4),
                                  values.data(), 0, nullptr, nullptr);
     if (status != CL_SUCCESS) gpurt::gpu_print(kTableWriteFailed, status);
-    return created ? status : -1;
+    return status;
+}
+
+void impCL3DLut::setStrength(float strength) {
+    if (!(strength >= 0.0f && strength <= 1.0f)) {  // NaN too
+        gpurt::gpu_print("Error @set_strength(%g):%d\n", static_cast<double>(strength), -1);
+        return;
+    }
+    mStrengthChanged = mStrengthChanged || strength != mStrength;
+    mStrength = strength;
 }
 
 namespace lutgrade {
@@ -159,6 +181,7 @@ void impCL3DLut::run(FrameLayout layout, int w, int h, const std::uint8_t* const
         mDc.localSizes.clear();
     }
     if (!mTable) return;
+    if (mStrengthChanged && !mLoaded.empty()) upload_table();
 
     frames[0].upload(queue(), src, kFrameMessages);
     gpurt::QueueLauncher(mDc, queue())

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "gpu/base_lut.h"
 #include "gpu_runtime/device_context.h"
@@ -20,7 +21,8 @@ public:
     explicit impCL3DLut(int gpuPriority);
 
     int initOpenCL() override;
-    int setLutImage(int n, const unsigned char* table) override;
+    int setLutImage(int n, const float* table) override;
+    void setStrength(float strength) override;
     void runNV12(int w, int h, const unsigned char* srcY, const unsigned char* srcUV,
                  unsigned char* dstY, unsigned char* dstUV) override;
     void runI420(int w, int h, const unsigned char* srcY, const unsigned char* srcU,
@@ -41,6 +43,8 @@ public:
 
 private:
     // Every layout's frame: size check, images, upload, grading, read-back.
+    // Writes the loaded table, blended by the strength, to the device.
+    cl_int upload_table();
     void run(gpurt::FrameLayout layout, int w, int h, const std::uint8_t* const src[],
              std::uint8_t* const dst[]);
     cl_command_queue queue() const { return mDc.queues[0]; }
@@ -48,6 +52,9 @@ private:
     gpurt::DeviceContext mDc;
     int mTableEdge = 0;
     gpurt::MemObject mTable;
+    std::vector<float> mLoaded;  // the table as loaded, before the strength
+    float mStrength = 1.0f;
+    bool mStrengthChanged = false;
     // Source and destination frames per layout, each with its own frame size.
     std::array<gpurt::FrameSet<2>, 3> mFrames;
 };

@@ -2,75 +2,74 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 
 namespace lutgrade {
 namespace {
 
-struct Axis {
-    int lo, hi;
-    float f;
-};
-
-// Single-precision steps can land a hair beyond the last point (63.000004 for
-// edge 64); the indices stay inside the table.
-Axis axis_at(int i, float step, int edge) {
-    const float v = static_cast<float>(i) * step;
-    const float lo = std::floor(v);
-    return {std::min(static_cast<int>(lo), edge - 1),
-            std::min(static_cast<int>(std::ceil(v)), edge - 1), v - lo};
+// Tetrahedral interpolation of a 3D table at position u (0..edge-1 per axis):
+// from the cell's first corner along the axis of the largest fraction, then
+// the middle one, to the opposite corner.
+void tetrahedral(const ParsedTable& t, const double u[3], float out[3]) {
+    const int n = t.edge;
+    int lo[3];
+    double f[3];
+    for (int c = 0; c < 3; ++c) {
+        lo[c] = std::min(static_cast<int>(u[c]), n - 2);
+        f[c] = u[c] - lo[c];
+    }
+    const std::size_t stride[3] = {1, static_cast<std::size_t>(n), static_cast<std::size_t>(n) * n};
+    int order[3] = {0, 1, 2};
+    std::stable_sort(order, order + 3, [&](int a, int b) { return f[a] > f[b]; });
+    std::size_t at = lo[0] + stride[1] * lo[1] + stride[2] * lo[2];
+    const double weights[4] = {1.0 - f[order[0]], f[order[0]] - f[order[1]],
+                               f[order[1]] - f[order[2]], f[order[2]]};
+    double sum[3] = {0.0, 0.0, 0.0};
+    for (int corner = 0; corner < 4; ++corner) {
+        if (corner > 0) at += stride[order[corner - 1]];
+        for (int c = 0; c < 3; ++c) sum[c] += weights[corner] * t.rgb[3 * at + c];
+    }
+    for (int c = 0; c < 3; ++c) out[c] = static_cast<float>(sum[c]);
 }
 
 }  // namespace
 
-std::vector<std::uint8_t> resample_table(const std::vector<std::uint8_t>& rgb, int edge,
-                                         int lutSize) {
+std::vector<float> resample_table(const ParsedTable& table, int lutSize) {
     const std::size_t m = static_cast<std::size_t>(lutSize);
-    std::vector<std::uint8_t> out(m * m * m * 4, 0);
-    const float step = 1.0f / static_cast<float>(lutSize - 1) * static_cast<float>(edge - 1);
-    std::size_t o = 0;
-    for (int z = 0; z < lutSize; ++z) {
-        const Axis az = axis_at(z, step, edge);
-        for (int y = 0; y < lutSize; ++y) {
-            const Axis ay = axis_at(y, step, edge);
-            for (int x = 0; x < lutSize; ++x, o += 4) {
-                const Axis ax = axis_at(x, step, edge);
-                const float fx = ax.f, fy = ay.f, fz = az.f;
-                // Entry at the cell corner (a, b, c): 0 = low, 1 = high index per axis.
-                auto c = [&](int a, int b, int cc, int ch) -> float {
-                    const std::size_t i = (static_cast<std::size_t>(cc ? az.hi : az.lo) * edge +
-                                           (b ? ay.hi : ay.lo)) *
-                                              edge +
-                                          (a ? ax.hi : ax.lo);
-                    return rgb[i * 3 + ch];
-                };
-                for (int ch = 0; ch < 3; ++ch) {
-                    const float c000 = c(0, 0, 0, ch), c111 = c(1, 1, 1, ch);
-                    float v;
-                    if (fx >= fy && fy >= fz)
-                        v = c000 + fx * (c(1, 0, 0, ch) - c000) +
-                            fy * (c(1, 1, 0, ch) - c(1, 0, 0, ch)) + fz * (c111 - c(1, 1, 0, ch));
-                    else if (fx >= fz && fz >= fy)
-                        v = c000 + fx * (c(1, 0, 0, ch) - c000) +
-                            fz * (c(1, 0, 1, ch) - c(1, 0, 0, ch)) + fy * (c111 - c(1, 0, 1, ch));
-                    else if (fz >= fx && fx >= fy)
-                        v = c000 + fz * (c(0, 0, 1, ch) - c000) +
-                            fx * (c(1, 0, 1, ch) - c(0, 0, 1, ch)) + fy * (c111 - c(1, 0, 1, ch));
-                    else if (fy >= fx && fx >= fz)
-                        v = c000 + fy * (c(0, 1, 0, ch) - c000) +
-                            fx * (c(1, 1, 0, ch) - c(0, 1, 0, ch)) + fz * (c111 - c(1, 1, 0, ch));
-                    else if (fy >= fz && fz >= fx)
-                        v = c000 + fy * (c(0, 1, 0, ch) - c000) +
-                            fz * (c(0, 1, 1, ch) - c(0, 1, 0, ch)) + fx * (c111 - c(0, 1, 1, ch));
-                    else
-                        v = c000 + fz * (c(0, 0, 1, ch) - c000) +
-                            fy * (c(0, 1, 1, ch) - c(0, 0, 1, ch)) + fx * (c111 - c(0, 1, 1, ch));
-                    const float r = v + 0.5f;
-                    out[o + ch] = r <= 0.0f ? 0 : r >= 255.0f ? 255 : static_cast<std::uint8_t>(r);
+    std::vector<float> out(m * m * m * 3);
+    float* o = out.data();
+    for (int z = 0; z < lutSize; ++z)
+        for (int y = 0; y < lutSize; ++y)
+            for (int x = 0; x < lutSize; ++x, o += 3) {
+                const int point[3] = {x, y, z};
+                for (int c = 0; c < 3; ++c)
+                    o[c] = static_cast<float>(point[c]) / static_cast<float>(lutSize - 1);
+                for (const Curves& stage : table.curves)
+                    for (int c = 0; c < 3; ++c) o[c] = stage[c].at(o[c]);
+                if (table.edge < 2) continue;
+                double u[3];
+                for (int c = 0; c < 3; ++c) {
+                    const double d = (static_cast<double>(o[c]) - table.domainMin[c]) /
+                                     (static_cast<double>(table.domainMax[c]) - table.domainMin[c]);
+                    u[c] = std::clamp(d, 0.0, 1.0) * (table.edge - 1);  // NaN stays NaN
+                    if (std::isnan(u[c])) u[c] = 0.0;
+                }
+                tetrahedral(table, u, o);
+            }
+    return out;
+}
+
+void blend_towards_identity(std::vector<float>& rgb, int edge, float strength) {
+    float* o = rgb.data();
+    for (int z = 0; z < edge; ++z)
+        for (int y = 0; y < edge; ++y)
+            for (int x = 0; x < edge; ++x, o += 3) {
+                const int point[3] = {x, y, z};
+                for (int c = 0; c < 3; ++c) {
+                    const float identity = static_cast<float>(point[c]) / (edge - 1);
+                    o[c] = identity + strength * (o[c] - identity);
                 }
             }
-        }
-    }
-    return out;
 }
 
 }  // namespace lutgrade

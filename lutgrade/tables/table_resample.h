@@ -1,14 +1,19 @@
-// Resampling of a parsed table to the edge the GPU table uses.
+// Resampling of a parsed table to the edge the GPU table uses, in floating
+// point: the values are rounded once, when the graded frame is written.
 #pragma once
 
-#include <cstdint>
 #include <vector>
+
+#include "tables/parsed_table.h"
 
 namespace lutgrade {
 
-// Tetrahedral interpolation of rgb (edge^3 entries of 3 bytes, red fastest)
-// at lutSize points per axis; returns lutSize^3 entries of 4 bytes (R, G, B, 0).
-std::vector<std::uint8_t> resample_table(const std::vector<std::uint8_t>& rgb, int edge,
-                                         int lutSize);
+// The table's curves and 3D table (tetrahedral interpolation through its
+// domain) sampled at lutSize points per axis: lutSize^3 entries of R, G, B
+// (1.0 full scale, not clamped), red fastest.
+std::vector<float> resample_table(const ParsedTable& table, int lutSize);
+
+// Blends a table of edge^3 RGB entries towards the identity: I + s (T - I).
+void blend_towards_identity(std::vector<float>& rgb, int edge, float strength);
 
 }  // namespace lutgrade

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # lutgrade: grades a generated 1280x720 NV12 frame (gradients and a spectrum) with a generated 17-point
-# "warm look" .cube through lutgrade-cli, and writes before/after pictures.
+# "warm look" .cube through lutgrade-cli, and writes before/after pictures; then grades it again
+# with the same look as a .cube with a 1D shaper (as Resolve writes them) at strength 0.5.
 # Raw frames use the library's convention (BT.709, limited range), so ffmpeg
 # is told the same when it converts them to and from RGB.
 set -euo pipefail
@@ -13,17 +14,29 @@ size=1280x720
 yuv="scale=out_color_matrix=bt709:out_range=tv"
 rgb="scale=in_color_matrix=bt709:in_range=tv,format=rgb24"
 
-# A warm look: lifted reds, cooler shadows, a little more saturation.
-awk -v n=17 'BEGIN {
-  print "TITLE \"Warm Look\""; print "LUT_3D_SIZE " n
+# A warm look: lifted reds, cooler shadows, a little more saturation. With
+# shaper=1 it is the same look behind a square-root 1D shaper: the 3D table is
+# indexed by the shaped values, so each point undoes the shaper first.
+warm_look() {
+  awk -v n="$1" -v shaper="$2" 'BEGIN {
+  print "TITLE \"Warm Look\""
+  if (shaper) {
+    print "LUT_1D_SIZE 1024"; print "LUT_1D_INPUT_RANGE 0 1"; print "LUT_3D_INPUT_RANGE 0 1"
+  }
+  print "LUT_3D_SIZE " n
+  if (shaper) for (i = 0; i < 1024; i++) { v = sqrt(i / 1023); printf "%.6f %.6f %.6f\n", v, v, v }
   for (b = 0; b < n; b++) for (g = 0; g < n; g++) for (r = 0; r < n; r++) {
     R = r / (n - 1); G = g / (n - 1); B = b / (n - 1)
+    if (shaper) { R = R * R; G = G * G; B = B * B }
     R = R ^ 0.85 * 1.04; G = G ^ 0.97; B = B ^ 1.12 * 0.92
     L = 0.2126 * R + 0.7152 * G + 0.0722 * B
     R = L + (R - L) * 1.25; G = L + (G - L) * 1.25; B = L + (B - L) * 1.25
     printf "%.6f %.6f %.6f\n", (R < 0 ? 0 : R > 1 ? 1 : R), (G < 0 ? 0 : G > 1 ? 1 : G), (B < 0 ? 0 : B > 1 ? 1 : B)
   }
-}' >"$out/warm-look.cube"
+}'
+}
+warm_look 17 0 >"$out/warm-look.cube"
+warm_look 33 1 >"$out/warm-look-shaper.cube"
 
 # The frame: soft colour gradients above, a full colour spectrum below.
 ffmpeg -nostdin -v error -f lavfi -i "gradients=s=1280x480:c0=0x7a4a30:c1=0xd8b08c:c2=0x3a6e8f:c3=0x9fc46a:n=4:seed=7" \
@@ -33,16 +46,23 @@ ffmpeg -nostdin -v error -f lavfi -i "gradients=s=1280x480:c0=0x7a4a30:c1=0xd8b0
 
 "$BUILD_DIR/tools/lutgrade-cli/lutgrade-cli" --lut "$out/warm-look.cube" --size $size --format nv12 \
   -i "$out/frame.nv12" -o "$out/graded.nv12" 2>"$out/lutgrade-cli.log"
+"$BUILD_DIR/tools/lutgrade-cli/lutgrade-cli" --lut "$out/warm-look-shaper.cube" --strength 0.5 \
+  --size $size --format nv12 -i "$out/frame.nv12" -o "$out/half.nv12" 2>>"$out/lutgrade-cli.log"
 
-for name in frame graded; do
+for name in frame graded half; do
   ffmpeg -nostdin -v error -f rawvideo -pix_fmt nv12 -s $size -i "$out/$name.nv12" -vf "$rgb" \
     -frames:v 1 -y "$out/$name.png"
 done
 mv "$out/frame.png" "$out/before.png"
 mv "$out/graded.png" "$out/after.png"
+mv "$out/half.png" "$out/after-shaper-half.png"
 ffmpeg -nostdin -v error -i "$out/before.png" -i "$out/after.png" -filter_complex hstack -y "$out/before-after.png"
+ffmpeg -nostdin -v error -i "$out/before.png" -i "$out/after-shaper-half.png" -i "$out/after.png" \
+  -filter_complex hstack=inputs=3 -y "$out/before-half-full.png"
 
 # Cross-check: ffmpeg's own lut3d on the RGB picture should look the same.
 psnr=$(lut3d_psnr "$out/before.png" "$out/warm-look.cube" "$out/after.png" "$out/ffmpeg-lut3d.png")
 echo "lutgrade: after.png against ffmpeg lut3d on before.png: PSNR ${psnr:-?} dB"
 echo "lutgrade: $out/before.png, $out/after.png, $out/before-after.png (table $out/warm-look.cube)"
+echo "lutgrade: $out/after-shaper-half.png: the look as a shaper .cube at strength 0.5;" \
+  "$out/before-half-full.png side by side"

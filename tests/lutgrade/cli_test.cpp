@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -261,16 +262,18 @@ lutref::Table generated_table() {
     return {17, builder.build(e.data(), static_cast<unsigned>(e.size()))};
 }
 
+// At a strength, as the library grades at that strength.
 TEST_F(Cli, GradesWithAnAdjustmentList) {
     const std::string hsv = lutref::write_text(mDir + "/look.hsv", kAdjustments);
-    ASSERT_EQ(run("--hsv " + hsv + " --size 36x10 --format nv12 -i " + mDir + "/in.nv12 -o " +
-                  mDir + "/hsv.nv12"),
+    ASSERT_EQ(run("--hsv " + hsv + " --strength 0.5 --size 36x10 --format nv12 -i " + mDir +
+                  "/in.nv12 -o " + mDir + "/hsv.nv12"),
               0)
         << mErr;
     const std::string out = read_text(mDir + "/hsv.nv12");
     const Bytes want = graded_by_library([](Lut3D& lut) {
         std::vector<Chi3dlutRgbcmyInfo> e = adjustments();
         lut.load_filter_from_HSV(e.data(), static_cast<unsigned>(e.size()), 0);
+        lut.set_strength(0.5f);
     });
     EXPECT_EQ(Bytes(out.begin(), out.end()), want);
     EXPECT_NE(want, mFrames);
@@ -290,7 +293,8 @@ TEST_F(Cli, WrittenCubeReadsBackToTheSameTable) {
     ASSERT_EQ(parsed.edge, 17);
     for (std::size_t e = 0; e < parsed.rgb.size() / 3; ++e)
         for (int c = 0; c < 3; ++c)
-            ASSERT_EQ(parsed.rgb[3 * e + c], table.bytes[4 * e + c]) << "entry " << e;
+            ASSERT_EQ(std::lround(parsed.rgb[3 * e + c] * 255.0f), table.bytes[4 * e + c])
+                << "entry " << e;
 
     const Bytes fromFile =
         graded_by_library([&](Lut3D& lut) { lut.load_filter_of_cube_3dl_file(cube.c_str(), 17); });
@@ -379,6 +383,7 @@ TEST_F(Cli, RefusesBadAdjustmentListsAndOptions) {
 
     EXPECT_EQ(run("--hsv " + hsv + " --lut " + mLut + " --write-cube " + mDir + "/x.cube"), 2);
     EXPECT_EQ(run("--hsv " + hsv + " --lut-size 33 --write-cube " + mDir + "/x.cube"), 2);
+    EXPECT_EQ(run("--hsv " + hsv + " --strength 1.5 --write-cube " + mDir + "/x.cube"), 2);
     EXPECT_EQ(run("--hsv " + hsv + " --write-cube " + mDir + "/x.cube --size 36x10 < /dev/null"), 2)
         << "grading needs --format too";
     EXPECT_EQ(run("--hsv " + hsv + " --write-cube " + mDir + "/no-such-folder/x.cube"), 1);

@@ -72,6 +72,13 @@ Table identity_table(int n) {
     return make_table(n, [](float r, float g, float b) { return Rgb{r, g, b}; });
 }
 
+std::vector<float> rgb_floats(const Table& t) {
+    std::vector<float> rgb;
+    for (std::size_t e = 0; e < t.bytes.size(); e += 4)
+        for (int c = 0; c < 3; ++c) rgb.push_back(t.bytes[e + c] / 255.0f);
+    return rgb;
+}
+
 Table warm_look_table(int n) {
     return make_table(n, [](float r, float g, float b) {
         return Rgb{clamp01(std::pow(r, 0.8f) * 0.95f + 0.05f * g),

@@ -18,6 +18,8 @@ struct Table {
 };
 
 Table identity_table(int n);
+// The table's entries as R, G, B floats (1.0 full scale), as the library loads them.
+std::vector<float> rgb_floats(const Table& t);
 // A smooth, clearly non-identity look: channel curves plus some cross-talk.
 Table warm_look_table(int n);
 

@@ -31,7 +31,7 @@ protected:
 
     static void load(const lutref::Table& t) {
         CaptureStdout();
-        ASSERT_EQ(mLut->setLutImage(t.n, t.bytes.data()), 0) << GetCapturedStdout();
+        ASSERT_EQ(mLut->setLutImage(t.n, lutref::rgb_floats(t).data()), 0) << GetCapturedStdout();
         GetCapturedStdout();
     }
 
@@ -168,20 +168,20 @@ TEST(GradingState, TableIsRecreatedOnlyForANewEdge) {
     impCL3DLut lut(2);
     lut.initOpenCL();
     GetCapturedStdout();
-    ASSERT_EQ(lut.setLutImage(17, lutref::identity_table(17).bytes.data()), 0);
+    ASSERT_EQ(lut.setLutImage(17, lutref::rgb_floats(lutref::identity_table(17)).data()), 0);
     const Retained t17(lut.table());
-    ASSERT_EQ(lut.setLutImage(33, lutref::identity_table(33).bytes.data()), 0);
+    ASSERT_EQ(lut.setLutImage(33, lutref::rgb_floats(lutref::identity_table(33)).data()), 0);
     const Retained t33(lut.table());
     EXPECT_NE(t33.get(), t17.get());
     EXPECT_EQ(lut.table_edge(), 33);
-    ASSERT_EQ(lut.setLutImage(33, lutref::warm_look_table(33).bytes.data()), 0);
+    ASSERT_EQ(lut.setLutImage(33, lutref::rgb_floats(lutref::warm_look_table(33)).data()), 0);
     EXPECT_EQ(lut.table(), t33.get());
 
     // Refused tables keep the current one.
     CaptureStdout();
     EXPECT_EQ(lut.setLutImage(17, nullptr), CL_INVALID_VALUE);
-    EXPECT_EQ(lut.setLutImage(1, lutref::identity_table(2).bytes.data()), -1);
-    EXPECT_EQ(lut.setLutImage(257, lutref::identity_table(2).bytes.data()), -1);
+    EXPECT_EQ(lut.setLutImage(1, lutref::rgb_floats(lutref::identity_table(2)).data()), -1);
+    EXPECT_EQ(lut.setLutImage(257, lutref::rgb_floats(lutref::identity_table(2)).data()), -1);
     const std::string out = GetCapturedStdout();
     EXPECT_NE(out.find("Error @clEnqueueWriteImage(1Y):-30\n"), std::string::npos) << out;
     EXPECT_NE(out.find("Error @setLutImage(lutSize=257):-1\n"), std::string::npos) << out;
@@ -195,7 +195,7 @@ TEST(GradingState, FrameImagesFollowTheFrameSizeAndEmptyTheLocalSizeCache) {
     lut.initOpenCL();
     GetCapturedStdout();
     const lutref::Table id = lutref::identity_table(5);
-    ASSERT_EQ(lut.setLutImage(5, id.bytes.data()), 0);
+    ASSERT_EQ(lut.setLutImage(5, lutref::rgb_floats(id).data()), 0);
     Bytes y(1920 * 1080), uv(1920 * 540);
     lut.runNV12(1920, 1080, y.data(), uv.data(), y.data(), uv.data());
     const gpurt::FrameSet<2>& nv12 = lut.frames(gpurt::FrameLayout::kNv12);

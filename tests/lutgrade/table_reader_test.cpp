@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -41,24 +43,31 @@ protected:
         return text;
     }
 
-    static std::vector<std::uint8_t> rgb_of(const lutref::Table& t) {
-        std::vector<std::uint8_t> rgb;
-        for (std::size_t e = 0; e < t.bytes.size(); e += 4)
-            rgb.insert(rgb.end(), &t.bytes[e], &t.bytes[e] + 3);
-        return rgb;
+    // Largest difference between a table of floats and a byte table, in code values.
+    static float worst_code(const std::vector<float>& rgb, const lutref::Table& t) {
+        const std::vector<float> want = lutref::rgb_floats(t);
+        EXPECT_EQ(rgb.size(), want.size());
+        float worst = 0.0f;
+        for (std::size_t i = 0; i < std::min(rgb.size(), want.size()); ++i)
+            worst = std::max(worst, std::abs(rgb[i] - want[i]) * 255.0f);
+        return worst;
     }
 
     std::string mFolder;
 };
 
-TEST(TableFormat, ChosenByTheExactExtension) {
+TEST(TableFormat, ChosenByTheExtensionInAnyCase) {
     EXPECT_EQ(lutgrade::table_format_of("look.cube"), TableFormat::kCube);
     EXPECT_EQ(lutgrade::table_format_of("/a.b/LOOK.CUBE"), TableFormat::kCube);
-    EXPECT_EQ(lutgrade::table_format_of("look.3dl"), TableFormat::k3dl);
+    EXPECT_EQ(lutgrade::table_format_of("look.Cube"), TableFormat::kCube);
     EXPECT_EQ(lutgrade::table_format_of("look.3DL"), TableFormat::k3dl);
+    EXPECT_EQ(lutgrade::table_format_of("look.Csp"), TableFormat::kCsp);
+    EXPECT_EQ(lutgrade::table_format_of("look.SPI3D"), TableFormat::kSpi3d);
+    EXPECT_EQ(lutgrade::table_format_of("look.spi1d"), TableFormat::kSpi1d);
+    EXPECT_EQ(lutgrade::table_format_of("look.ITX"), TableFormat::kItx);
     EXPECT_EQ(lutgrade::table_format_of("3dl"), TableFormat::k3dl)
         << "no dot: the whole path is the extension";
-    for (const char* path : {"look.Cube", "look.cub", "look.cube.txt", "dir.cube/look", ""})
+    for (const char* path : {"look.cub", "look.cube.txt", "dir.cube/look", "look.spi", ""})
         EXPECT_EQ(lutgrade::table_format_of(path), TableFormat::kNone) << path;
     EXPECT_EQ(lutgrade::table_format_of(nullptr), TableFormat::kNone);
 }
@@ -69,10 +78,10 @@ TEST_F(TableReader, Cube33RoundTripsThroughResampling) {
     std::string out;
     ASSERT_TRUE(read(cube_text(look, "# made by the test\n"), TableFormat::kCube, parsed, &out));
     EXPECT_EQ(parsed.edge, 33);
-    EXPECT_EQ(parsed.rgb, rgb_of(look));
+    EXPECT_LT(worst_code(parsed.rgb, look), 0.001f);
     EXPECT_NE(out.find("    set lutImagePath : "), std::string::npos);
     EXPECT_NE(out.find("LUT_SIZE=33 typd= nd=107811 lines=0 \n"), std::string::npos) << out;
-    EXPECT_EQ(lutgrade::resample_table(parsed.rgb, 33, 33), look.bytes);
+    EXPECT_LT(worst_code(lutgrade::resample_table(parsed, 33), look), 0.001f);
 }
 
 TEST_F(TableReader, CrlfAndKeywordLinesReadLikeThePlainFile) {
@@ -92,13 +101,14 @@ TEST_F(TableReader, CrlfAndKeywordLinesReadLikeThePlainFile) {
             << keyword;
 }
 
-TEST_F(TableReader, CubeValuesRoundAndClamp) {
+// Values keep their precision and range until the table reaches the device.
+TEST_F(TableReader, CubeValuesKeepTheirPrecision) {
     ParsedTable t;
     ASSERT_TRUE(read("LUT_3D_SIZE 2\n1.002 -0.1 0.5\n1e9 -1e9 0.0019\n0.998 +0 1\n" +
                          std::string(5, '\n') + "0 0 0\n0 0 0\n0 0 0\n0 0 0\n0 0 0\n",
                      TableFormat::kCube, t));
-    const std::vector<std::uint8_t> first{255, 0, 128, 255, 0, 0, 254, 0, 255};
-    EXPECT_EQ(std::vector<std::uint8_t>(t.rgb.begin(), t.rgb.begin() + 9), first);
+    const std::vector<float> first{1.002f, -0.1f, 0.5f, 1e9f, -1e9f, 0.0019f, 0.998f, 0.0f, 1.0f};
+    EXPECT_EQ(std::vector<float>(t.rgb.begin(), t.rgb.begin() + 9), first);
     EXPECT_EQ(t.rgb.size(), 24u);
 }
 
@@ -120,15 +130,57 @@ TEST_F(TableReader, RefusedFilesLeaveNoTable) {
     EXPECT_EQ(t.reason.rfind("cannot open", 0), 0u) << t.reason;
 }
 
-// Header lines of Lustre-style .3dl files are keywords or stray lines, not
-// broken data; a trailing blank before CRLF is no extra token.
-TEST_F(TableReader, ThreeDlHeadersAndCrlfBlanksRead) {
+// Lustre's header and trailer lines are known words, never stray lines, even
+// when there are many; a trailing blank before CRLF is no extra token.
+TEST_F(TableReader, ThreeDlHeadersTrailersAndCrlfBlanksRead) {
     std::string text = "3DMESH\nMesh 1 12\n0 1023\n";
     for (int i = 0; i < 8; ++i) text += "0 2048 4095 \r\n";
+    for (int i = 0; i < 6; ++i) text += "\nLUT8\ngamma 1.0\n";
     ParsedTable t;
-    ASSERT_TRUE(read(text, TableFormat::k3dl, t)) << t.reason;
+    std::string out;
+    ASSERT_TRUE(read(text, TableFormat::k3dl, t, &out)) << t.reason;
     EXPECT_EQ(t.edge, 2);
-    EXPECT_EQ(t.rgb[2], 254);
+    EXPECT_EQ(t.rgb[2], 1.0f) << "4095 is full scale at 12 bits";
+    EXPECT_NE(out.find("Fail to parse gamma to three float. \n"), std::string::npos) << out;
+}
+
+// The depth of .3dl values: from a Mesh line, else the smallest of 10, 12, 14
+// and 16 bits that holds the largest value (4096 alone reads as 12-bit full
+// scale); a value above the depth's full scale refuses the file.
+TEST_F(TableReader, ThreeDlDepthFromTheMeshLineOrTheLargestValue) {
+    const struct {
+        const char* header;
+        const char* largest;
+        double fullScale;  // 0: refused
+    } cases[] = {
+        {"", "1023", 1023},
+        {"", "1024", 4095},
+        {"", "4095", 4095},
+        {"", "4096", 4096},
+        {"", "4097", 16383},
+        {"", "16384", 65535},
+        {"", "65536", 0},
+        {"Mesh 4 10\n", "1023", 1023},
+        {"Mesh 4 10\n", "1024", 0},
+        {"Mesh 4 16\n", "1000", 65535},
+        {"Mesh 4 12\n", "4096", 4096},
+        {"Mesh 4 12\n", "4097", 0},
+    };
+    for (const auto& c : cases) {
+        std::string text = std::string(c.header) + "0 1023\n" + c.largest + " 0 0\n";
+        for (int i = 0; i < 7; ++i) text += "0 0 100\n";
+        ParsedTable t;
+        const bool ok = read(text, TableFormat::k3dl, t);
+        SCOPED_TRACE(std::string(c.header) + c.largest);
+        if (c.fullScale == 0) {
+            EXPECT_FALSE(ok);
+            EXPECT_EQ(t.reason.rfind("value above full scale on line", 0), 0u) << t.reason;
+            continue;
+        }
+        ASSERT_TRUE(ok) << t.reason;
+        EXPECT_FLOAT_EQ(t.rgb[0], static_cast<float>(std::atof(c.largest) / c.fullScale));
+        EXPECT_FLOAT_EQ(t.rgb[3 * 4 + 2], static_cast<float>(100 / c.fullScale));
+    }
 }
 
 // At most 10 parse lines are printed, then a count; entries past N^3 are
@@ -159,12 +211,13 @@ TEST_F(TableReader, ThreeDlTakesItsSizeFromTheEntryCount) {
     ASSERT_TRUE(read(text, TableFormat::k3dl, t, &out));
     EXPECT_EQ(t.edge, 17);
     EXPECT_EQ(t.rgb.size(), 17u * 17 * 17 * 3);
-    EXPECT_EQ(t.rgb[0], 254);
-    EXPECT_EQ(t.rgb[1], 255);
-    EXPECT_EQ(t.rgb[2], 127);
+    // The largest value is 4096: 12-bit with 4096 as full scale.
+    EXPECT_EQ(t.rgb[0], 4095.0f / 4096.0f);
+    EXPECT_EQ(t.rgb[1], 1.0f);
+    EXPECT_EQ(t.rgb[2], 0.5f);
     const std::size_t blue1 = 17 * 17 * 3;  // entry (0, 0, 1), red fastest
-    EXPECT_EQ(std::vector<std::uint8_t>(t.rgb.begin() + blue1, t.rgb.begin() + blue1 + 3),
-              (std::vector<std::uint8_t>{0, 1, 255}));
+    EXPECT_EQ(std::vector<float>(t.rgb.begin() + blue1, t.rgb.begin() + blue1 + 3),
+              (std::vector<float>{16.0f / 4096.0f, 32.0f / 4096.0f, 1.0f}));
     EXPECT_EQ(t.rgb[3], 0) << "entry (1, 0, 0) is the file's entry 17 * 17";
     EXPECT_NE(out.find("    set lutImagePath 3dl: "), std::string::npos);
     EXPECT_NE(out.find("=> readl LutSize=17\n"), std::string::npos);
@@ -184,32 +237,40 @@ TEST_F(TableReader, OrderKeywordOnlyWhenIndented) {
     EXPECT_NE(out.find("typd=BGR"), std::string::npos);
 }
 
+lutgrade::ParsedTable table_of(int edge, const std::vector<float>& rgb) {
+    lutgrade::ParsedTable t;
+    t.edge = edge;
+    t.rgb = rgb;
+    return t;
+}
+
 TEST(TableResample, InterpolatesTetrahedrallyBetweenPoints) {
-    // Edge 2: corners 0 except (1,1,1) = 255 in red and (1,0,0) = 200 in green.
-    std::vector<std::uint8_t> rgb(8 * 3, 0);
-    rgb[7 * 3] = 255;
-    rgb[1 * 3 + 1] = 200;
-    const std::vector<std::uint8_t> out = lutgrade::resample_table(rgb, 2, 3);
-    auto at = [&](int x, int y, int z, int ch) { return out[4 * ((z * 3 + y) * 3 + x) + ch]; };
-    EXPECT_EQ(at(1, 1, 1, 0), 128);  // centre: half of the far corner, rounded
-    EXPECT_EQ(at(2, 2, 2, 0), 255);
-    EXPECT_EQ(at(1, 0, 0, 1), 100);
-    EXPECT_EQ(at(1, 1, 1, 1),
-              0);  // fx = fy = fz: the first tetrahedron, c100 weighted by fx - fy = 0
-    EXPECT_EQ(at(2, 1, 0, 1), 100);
+    // Edge 2: corners 0 except (1,1,1) = 1 in red and (1,0,0) = 0.8 in green.
+    std::vector<float> rgb(8 * 3, 0.0f);
+    rgb[7 * 3] = 1.0f;
+    rgb[1 * 3 + 1] = 0.8f;
+    const std::vector<float> out = lutgrade::resample_table(table_of(2, rgb), 3);
+    auto at = [&](int x, int y, int z, int ch) { return out[3 * ((z * 3 + y) * 3 + x) + ch]; };
+    EXPECT_FLOAT_EQ(at(1, 1, 1, 0), 0.5f);  // centre: half of the far corner
+    EXPECT_FLOAT_EQ(at(2, 2, 2, 0), 1.0f);
+    EXPECT_FLOAT_EQ(at(1, 0, 0, 1), 0.4f);
+    EXPECT_FLOAT_EQ(at(1, 1, 1, 1), 0.0f);  // fx = fy = fz: c100 weighted by fx - fy = 0
+    EXPECT_FLOAT_EQ(at(2, 1, 0, 1), 0.4f);
 }
 
 TEST(TableResample, IdentityStaysIdentity) {
-    const lutref::Table id17 = lutref::identity_table(17);
-    std::vector<std::uint8_t> rgb;
-    for (std::size_t e = 0; e < id17.bytes.size(); e += 4)
-        rgb.insert(rgb.end(), &id17.bytes[e], &id17.bytes[e] + 3);
-    const std::vector<std::uint8_t> out = lutgrade::resample_table(rgb, 17, 33);
-    const lutref::Table id33 = lutref::identity_table(33);
-    int worst = 0;
-    for (std::size_t i = 0; i < out.size(); ++i)
-        worst = std::max(worst, std::abs(out[i] - id33.bytes[i]));
-    EXPECT_LE(worst, 1);
+    std::vector<float> identity17;
+    for (int i = 0; i < 17 * 17 * 17; ++i)
+        for (int p : {i % 17, i / 17 % 17, i / 289}) identity17.push_back(p / 16.0f);
+    const std::vector<float> out = lutgrade::resample_table(table_of(17, identity17), 33);
+    float worst = 0.0f;
+    for (std::size_t e = 0; e < out.size() / 3; ++e)
+        for (int c = 0; c < 3; ++c) {
+            const int point[3] = {static_cast<int>(e % 33), static_cast<int>(e / 33 % 33),
+                                  static_cast<int>(e / 33 / 33)};
+            worst = std::max(worst, std::abs(out[3 * e + c] - point[c] / 32.0f));
+        }
+    EXPECT_LT(worst, 1e-6f);
 }
 
 }  // namespace
@@ -217,13 +278,12 @@ TEST(TableResample, IdentityStaysIdentity) {
 namespace {
 
 TEST(TableResample, LastPointStaysInsideTheTable) {
-    // For edge 64 the single-precision step puts the last output point a hair
-    // beyond index 63 at several output sizes.
+    // The last output point of a 64-point table must read its last entry at every output size.
     for (int lutSize = 2; lutSize <= 40; ++lutSize) {
-        std::vector<std::uint8_t> rgb(64 * 64 * 64 * 3, 0);
-        rgb[rgb.size() - 3] = 255;
-        const std::vector<std::uint8_t> out = lutgrade::resample_table(rgb, 64, lutSize);
-        EXPECT_EQ(out[out.size() - 4], 255) << lutSize;
+        std::vector<float> rgb(64 * 64 * 64 * 3, 0.0f);
+        rgb[rgb.size() - 3] = 1.0f;
+        const std::vector<float> out = lutgrade::resample_table(table_of(64, rgb), lutSize);
+        EXPECT_FLOAT_EQ(out[out.size() - 3], 1.0f) << lutSize;
     }
 }
 

@@ -1,9 +1,10 @@
-// lutgrade-cli: grades raw video frames through a .cube or .3dl table, or
-// through a table generated from colour adjustments.
+// lutgrade-cli: grades raw video frames through a table file (.cube, .3dl,
+// .csp, .spi3d, .spi1d, .itx), or through a table generated from colour adjustments.
 //
 //   lutgrade-cli (--lut FILE | --hsv FILE) --size WxH --format nv12|i420|yuy2
-//                [--lut-size N] [--gpu-priority N] [-i IN] [-o OUT] [--write-cube OUT]
-//   lutgrade-cli (--lut FILE | --hsv FILE) --write-cube OUT [--lut-size N]
+//                [--lut-size N] [--strength S] [--gpu-priority N] [-i IN] [-o OUT]
+//                [--write-cube OUT]
+//   lutgrade-cli (--lut FILE | --hsv FILE) --write-cube OUT [--lut-size N] [--strength S]
 //
 // IN and OUT default to "-" (standard input and output), so it sits in a pipe:
 //   ffmpeg -i in.mp4 -f rawvideo -pix_fmt nv12 - |
@@ -17,7 +18,8 @@
 // --hsv reads an adjustment list (see adjustment_file.h) and grades with the
 // 17-point table generated from it. --write-cube saves the table the frames
 // would be graded with: the generated 17-point table, or the file's table
-// resampled to --lut-size points. Without --size, --format, -i or -o it only
+// resampled to --lut-size points, both at --strength (0 to 1, default 1:
+// how much of the table applies). Without --size, --format, -i or -o it only
 // writes the table.
 #include <chrono>
 #include <cstdio>
@@ -30,6 +32,7 @@
 #include "cube_writer.h"
 #include "frame_output.h"
 #include "lutgrade/Lut3D.h"
+#include "tables/table_resample.h"
 #include "tables/table_source.h"
 
 namespace {
@@ -39,14 +42,17 @@ constexpr int kMaxSide = 16384;
 struct Options {
     std::string lut, hsv, writeCube, input = "-", output = "-", format;
     int width = 0, height = 0, lutSize = 33, gpuPriority = 0;
+    float strength = 1.0f;
     bool lutSizeGiven = false;
     bool grade = false;  // frames are graded (not only a table written)
 };
 
 const char kUsage[] =
     "usage: lutgrade-cli (--lut FILE | --hsv FILE) --size WxH --format nv12|i420|yuy2\n"
-    "                    [--lut-size N] [--gpu-priority N] [-i IN] [-o OUT] [--write-cube OUT]\n"
-    "       lutgrade-cli (--lut FILE | --hsv FILE) --write-cube OUT [--lut-size N]\n";
+    "                    [--lut-size N] [--strength S] [--gpu-priority N] [-i IN] [-o OUT]\n"
+    "                    [--write-cube OUT]\n"
+    "       lutgrade-cli (--lut FILE | --hsv FILE) --write-cube OUT [--lut-size N] [--strength "
+    "S]\n";
 
 int usage(const char* why) {
     std::fprintf(stderr, "lutgrade-cli: %s\n%s", why, kUsage);
@@ -61,6 +67,14 @@ bool parse_int(const char* text, int& value) {
     const long v = std::strtol(text, &end, 10);
     if (end == text || *end != '\0' || v < -1000000 || v > 1000000) return false;
     value = static_cast<int>(v);
+    return true;
+}
+
+bool parse_strength(const char* text, float& value) {
+    char* end = nullptr;
+    const double v = std::strtod(text, &end);
+    if (end == text || *end != '\0' || !(v >= 0.0 && v <= 1.0)) return false;
+    value = static_cast<float>(v);
     return true;
 }
 
@@ -95,6 +109,9 @@ int parse(int argc, char** argv, Options& o) {
             if (!parse_int(value, o.lutSize))
                 return usage("--lut-size wants a whole number from 2 to 256");
             o.lutSizeGiven = true;
+        } else if (arg == "--strength") {
+            if (!parse_strength(value, o.strength))
+                return usage("--strength wants a number from 0 to 1");
         } else if (arg == "--gpu-priority") {
             if (!parse_int(value, o.gpuPriority))
                 return usage(
@@ -156,7 +173,7 @@ private:
 
 // The table file resampled to --lut-size; empty, after a line with the
 // reason, when the file yields no table.
-std::vector<std::uint8_t> checked_table(const Options& o) {
+std::vector<float> checked_table(const Options& o) {
     lutgrade::TableFile file = lutgrade::table_from_file(o.lut.c_str(), o.lutSize);
     if (file.table.empty())
         std::fprintf(stderr, "lutgrade-cli: cannot load the table %s: %s\n", o.lut.c_str(),
@@ -167,7 +184,7 @@ std::vector<std::uint8_t> checked_table(const Options& o) {
 // Saves the table the frames would be graded with.
 int write_table(const Options& o, std::vector<Chi3dlutRgbcmyInfo> adjustments) {
     int edge = o.lutSize;
-    std::vector<std::uint8_t> table;
+    std::vector<float> table;
     if (o.hsv.empty()) {
         table = checked_table(o);
     } else {
@@ -176,6 +193,7 @@ int write_table(const Options& o, std::vector<Chi3dlutRgbcmyInfo> adjustments) {
                                                  static_cast<unsigned>(adjustments.size()));
     }
     if (table.empty()) return 1;
+    lutgrade::blend_towards_identity(table, edge, o.strength);
     std::string error;
     if (!lutcli::write_cube_file(o.writeCube, table, edge, error)) {
         std::fprintf(stderr, "lutgrade-cli: %s\n", error.c_str());
@@ -197,6 +215,7 @@ int grade_frames(const Options& o, std::vector<Chi3dlutRgbcmyInfo>& adjustments,
     if (o.hsv.empty() && checked_table(o).empty()) return out.finish(1);
 
     Lut3D lut(o.gpuPriority);
+    lut.set_strength(o.strength);
     const int loaded = o.hsv.empty()
                            ? lut.load_filter_of_cube_3dl_file(o.lut.c_str(), o.lutSize)
                            : lut.load_filter_from_HSV(adjustments.data(),

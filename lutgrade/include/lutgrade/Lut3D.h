@@ -1,7 +1,8 @@
 // lutgrade: grades video frames through a 3D colour look-up table with OpenCL.
 //
-// Construct one Lut3D per video stream, load a table from a .cube or .3dl
-// file or generate one from colour adjustments, then pass frames through it.
+// Construct one Lut3D per video stream, load a table from a file (.cube,
+// .3dl, .csp, .spi3d, .spi1d, .itx) or generate one from colour adjustments,
+// then pass frames through it, optionally at a strength below 1.
 // Frames passed before any table is loaded are left untouched. Diagnostics
 // are printed to standard output.
 //
@@ -78,10 +79,11 @@ public:
                          unsigned char* dstV);
     void exec_3DLut_YUY2(int w, int h, const unsigned char* src, unsigned char* dst);
 
-    // Reads a .cube (red fastest) or .3dl (blue fastest) file (extension
-    // cube/CUBE/3dl/3DL), resamples it to lutSize (2-256) points per axis and
-    // makes it the current table. A file that is not a whole, clean table is
-    // refused with one reason line naming it.
+    // Reads a table file, chosen by its extension in any case: .cube and .itx
+    // (3D, 1D, or a 1D shaper then 3D), .3dl (10- to 16-bit values), .csp
+    // (with pre-curves), .spi3d or .spi1d. Resamples it to lutSize (2-256)
+    // points per axis and makes it the current table. A file that is not a
+    // whole, clean table is refused with one reason line naming it.
     // path is 8-bit text. On Windows it is read as UTF-8 when it is valid UTF-8
     // and names a file, else in the system's ANSI code page, so a Qt host may
     // pass QFile::encodeName(name) or name.toUtf8(); UTF-8 also reaches names
@@ -96,6 +98,12 @@ public:
     // is not used. 0 on success; -1 without any change when entries is null
     // with a count above 0, or count is above 1024.
     int load_filter_from_HSV(Chi3dlutRgbcmyInfo* entries, unsigned int count, int unused);
+
+    // How much of the current and later tables applies: 0 leaves frames as
+    // they are, 1 (the default) applies the table in full, and values between
+    // mix the two. Applies from the next frame; a value outside 0-1 is refused
+    // with an error line and changes nothing.
+    void set_strength(float strength);
 
     // Saturation and value bounds of an adjustment mode; the hue fields are left as they are.
     void getLutInfoRange(LutInfoRange& range, Chi3dlutModeInfo mode);
