@@ -207,8 +207,9 @@ TEST_F(UpdateRecovery, HostileJournalsNeverReachOutsideAndTheOfferStillInstalls)
                 journal.replace("package\tp.7z", "package\t" + outside.toUtf8() + "/f");
             ASSERT_TRUE(writeFile(work + "/journal", journal));
             ASSERT_TRUE(writeFile(work + "/backup/app.txt", "kept backup"));
-            if (name == "replace with .. and a planted backup")
+            if (name == "replace with .. and a planted backup") {
                 ASSERT_TRUE(writeFile(work + "/outside/f", "planted"));
+            }
             if (name == "missing backups") QDir(work + "/backup").removeRecursively();
         }
         EXPECT_EQ(runUpdate(), 255);
@@ -216,8 +217,9 @@ TEST_F(UpdateRecovery, HostileJournalsNeverReachOutsideAndTheOfferStillInstalls)
         const QStringList broken =
             QDir(mSandbox.path()).entryList({"install.update.broken-*"}, QDir::AllEntries);
         EXPECT_EQ(broken.size(), c.setAside ? 1 : 0);
-        if (name == "garbage first line, backups kept" && broken.size() == 1)
+        if (name == "garbage first line, backups kept" && broken.size() == 1) {
             EXPECT_EQ(readFile(mSandbox.filePath(broken[0]) + "/backup/app.txt"), "kept backup");
+        }
         EXPECT_EQ(treeState(), "new");
         EXPECT_FALSE(QFileInfo::exists(work + "/journal"));
         for (const QString& folder : broken) {
