@@ -88,6 +88,18 @@ std::string packageStatement(const std::string& packageCode, const std::string& 
     return packageCode + "\n" + versionName + "\n" + std::to_string(size) + "\n" + sha256Hex + "\n";
 }
 
+namespace {
+
+std::string finalHex(crypto_hash_sha256_state& state) {
+    unsigned char digest[crypto_hash_sha256_BYTES];
+    crypto_hash_sha256_final(&state, digest);
+    char hex[crypto_hash_sha256_BYTES * 2 + 1];
+    sodium_bin2hex(hex, sizeof hex, digest, sizeof digest);
+    return hex;
+}
+
+}  // namespace
+
 bool hashPackageFile(const std::string& path, uint64_t& size, std::string& sha256Hex) {
     if (!sodiumReady()) return false;
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
@@ -102,12 +114,16 @@ bool hashPackageFile(const std::string& path, uint64_t& size, std::string& sha25
         size += got;
     }
     if (std::ferror(file.get())) return false;
-    unsigned char digest[crypto_hash_sha256_BYTES];
-    crypto_hash_sha256_final(&state, digest);
-    char hex[crypto_hash_sha256_BYTES * 2 + 1];
-    sodium_bin2hex(hex, sizeof hex, digest, sizeof digest);
-    sha256Hex = hex;
+    sha256Hex = finalHex(state);
     return true;
+}
+
+std::string sha256Hex(const unsigned char* bytes, size_t size) {
+    if (!sodiumReady()) return std::string();
+    crypto_hash_sha256_state state;
+    crypto_hash_sha256_init(&state);
+    crypto_hash_sha256_update(&state, bytes, size);
+    return finalHex(state);
 }
 
 bool parsePublicKeys(const std::string& list, std::vector<SigningPublicKey>& keys,

@@ -41,6 +41,8 @@ std::string packageStatement(const std::string& packageCode, const std::string& 
 
 // Size and lower-case hex SHA-256 of a file; false when it cannot be read.
 bool hashPackageFile(const std::string& path, uint64_t& size, std::string& sha256Hex);
+// Lower-case hex SHA-256 of bytes in memory; empty when libsodium fails.
+std::string sha256Hex(const unsigned char* bytes, size_t size);
 
 // A comma-separated list of base64 public keys (blanks around them ignored,
 // empty items skipped). False, naming the bad item in error, when one does not
