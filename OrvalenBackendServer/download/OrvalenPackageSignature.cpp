@@ -80,12 +80,17 @@ bool fromBase64(const std::string& text, std::vector<unsigned char>& bytes) {
 }
 
 std::string packageStatement(const std::string& packageCode, const std::string& versionName,
-                             uint64_t size, const std::string& sha256Hex) {
+                             uint64_t size, const std::string& sha256Hex,
+                             int32_t deltaFromVersionValue) {
     if (packageCode.empty() || versionName.empty() || holdsLineBreak(packageCode) ||
         holdsLineBreak(versionName)) {
         return std::string();
     }
-    return packageCode + "\n" + versionName + "\n" + std::to_string(size) + "\n" + sha256Hex + "\n";
+    const std::string delta = deltaFromVersionValue > 0
+                                  ? "delta " + std::to_string(deltaFromVersionValue) + "\n"
+                                  : std::string();
+    return packageCode + "\n" + versionName + "\n" + std::to_string(size) + "\n" + sha256Hex +
+           "\n" + delta;
 }
 
 namespace {
@@ -172,7 +177,7 @@ SignatureVerdict verifyPackageFile(const std::vector<SigningPublicKey>& keys,
                                    const std::string& path, const std::string& packageCode,
                                    const std::string& versionName,
                                    const std::string& signatureBase64, size_t* keyIndex,
-                                   std::string* statement) {
+                                   std::string* statement, int32_t deltaFromVersionValue) {
     if (statement) statement->clear();
     uint64_t size = 0;
     std::string sha256;
@@ -182,7 +187,8 @@ SignatureVerdict verifyPackageFile(const std::vector<SigningPublicKey>& keys,
         return verdict == SignatureVerdict::StatementMismatch ? SignatureVerdict::DoesNotVerify
                                                               : verdict;
     }
-    const std::string text = packageStatement(packageCode, versionName, size, sha256);
+    const std::string text =
+        packageStatement(packageCode, versionName, size, sha256, deltaFromVersionValue);
     if (statement) *statement = text;
     return verifyStatement(keys, text, signatureBase64, keyIndex);
 }

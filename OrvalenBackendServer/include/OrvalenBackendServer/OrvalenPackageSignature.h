@@ -35,9 +35,13 @@ enum class SignatureVerdict {
 const char* signatureVerdictText(SignatureVerdict verdict);
 
 // The canonical statement; empty when the code or the version is empty or holds
-// a line break, since such a statement could not be told apart.
+// a line break, since such a statement could not be told apart. A delta
+// package (deltaFromVersionValue > 0: the version value of the installation
+// it patches) adds a fifth line, "delta <value>", so that a signed delta can
+// never pass as a full package nor as the delta of another version.
 std::string packageStatement(const std::string& packageCode, const std::string& versionName,
-                             uint64_t size, const std::string& sha256Hex);
+                             uint64_t size, const std::string& sha256Hex,
+                             int32_t deltaFromVersionValue = 0);
 
 // Size and lower-case hex SHA-256 of a file; false when it cannot be read.
 bool hashPackageFile(const std::string& path, uint64_t& size, std::string& sha256Hex);
@@ -57,7 +61,8 @@ SignatureVerdict verifyPackageFile(const std::vector<SigningPublicKey>& keys,
                                    const std::string& path, const std::string& packageCode,
                                    const std::string& versionName,
                                    const std::string& signatureBase64, size_t* keyIndex = nullptr,
-                                   std::string* statement = nullptr);
+                                   std::string* statement = nullptr,
+                                   int32_t deltaFromVersionValue = 0);
 
 // The same for a statement already built.
 SignatureVerdict verifyStatement(const std::vector<SigningPublicKey>& keys,
