@@ -93,7 +93,8 @@ public:
         }
         EXPECT_EQ(manifest.fromVersion, "1.3.0");
         EXPECT_EQ(manifest.toVersion, "1.4.0");
-        return delta::rebuild({installation(), extracted(), staging()}, manifest, {}, count, error);
+        return delta::rebuild({installation(), extracted(), staging(), {}}, manifest, {}, count,
+                              error);
     }
 
     testsupport::TempDir mDir;

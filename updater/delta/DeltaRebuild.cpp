@@ -131,6 +131,7 @@ bool rebuild(const RebuildPlaces& places, const Manifest& manifest,
         const bool made = file.kind == FileKind::Whole ? rebuilder.takeWhole(file, error)
                                                        : rebuilder.patch(file, error);
         if (!made) return false;
+        if (places.afterEachFile) places.afterEachFile();
     }
     return true;
 }

@@ -5,6 +5,7 @@
 // staging folder, checking each input and each output against the manifest.
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,9 +14,10 @@
 namespace delta {
 
 struct RebuildPlaces {
-    std::filesystem::path installation;  // the old tree, read only
-    std::filesystem::path extracted;     // the package: manifest, file/, patch/
-    std::filesystem::path staging;       // receives changed and added files
+    std::filesystem::path installation;   // the old tree, read only
+    std::filesystem::path extracted;      // the package: manifest, file/, patch/
+    std::filesystem::path staging;        // receives changed and added files
+    std::function<void()> afterEachFile;  // called after each file staged, when set
 };
 
 struct RebuildCount {
