@@ -259,7 +259,8 @@ bool OVUpdateServicePrivate::stageDeltaOrFallBack(int32_t code, const std::strin
         }
         why = staging.error;
     }
-    OVLOG_DEBUG() << "【后台更新服务】delta not used, downloading the full package:" << why;
+    OVLOG_DEBUG() << "【后台更新服务】delta not used, downloading the full package:"
+                  << why.toUtf8().constData();
     if (!fileName.empty()) std::remove(joinedPath(mDownloadDirectory, fileName).c_str());
     queueDownload(mFullPackage);
     return false;
