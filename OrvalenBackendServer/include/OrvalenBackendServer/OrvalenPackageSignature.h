@@ -10,6 +10,7 @@
 //   the versionName of the download-address answer
 //   the package's size in bytes, in decimal
 //   the package's SHA-256 in lower-case hex
+// and, for a delta package, a fifth: "delta <fromVersionValue>".
 // The signature is Ed25519, detached, in base64 (standard alphabet, padded):
 // the packageSignature member of the download-address answer.
 // Keys are base64 of libsodium's raw keys: 32 bytes public, 64 bytes secret
