@@ -25,6 +25,7 @@ LAYERS = [
     ("OrvalenBackendServer/download", "updater", 4),
     ("updater/platform", "updater", 5),
     ("updater/logging", "updater", 6),
+    ("updater/delta", "updater", 6),
     ("updater/service", "updater", 7),
     ("updater/install", "updater", 7),
     ("updater/startup/OVCommandLine", "updater", 7),

@@ -13,7 +13,7 @@ PACKAGES=(
   # updater
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libcurl4-openssl-dev rapidjson-dev libsodium-dev openssl ca-certificates
-  p7zip-full nginx-light python3
+  p7zip-full nginx-light python3 libzstd-dev
   # GPU libraries
   opencl-headers ocl-icd-opencl-dev ocl-icd-libopencl1 pocl-opencl-icd clinfo
   # tests and benchmarks

@@ -80,13 +80,30 @@ bool fromBase64(const std::string& text, std::vector<unsigned char>& bytes) {
 }
 
 std::string packageStatement(const std::string& packageCode, const std::string& versionName,
-                             uint64_t size, const std::string& sha256Hex) {
+                             uint64_t size, const std::string& sha256Hex,
+                             int32_t deltaFromVersionValue) {
     if (packageCode.empty() || versionName.empty() || holdsLineBreak(packageCode) ||
         holdsLineBreak(versionName)) {
         return std::string();
     }
-    return packageCode + "\n" + versionName + "\n" + std::to_string(size) + "\n" + sha256Hex + "\n";
+    const std::string delta = deltaFromVersionValue > 0
+                                  ? "delta " + std::to_string(deltaFromVersionValue) + "\n"
+                                  : std::string();
+    return packageCode + "\n" + versionName + "\n" + std::to_string(size) + "\n" + sha256Hex +
+           "\n" + delta;
 }
+
+namespace {
+
+std::string finalHex(crypto_hash_sha256_state& state) {
+    unsigned char digest[crypto_hash_sha256_BYTES];
+    crypto_hash_sha256_final(&state, digest);
+    char hex[crypto_hash_sha256_BYTES * 2 + 1];
+    sodium_bin2hex(hex, sizeof hex, digest, sizeof digest);
+    return hex;
+}
+
+}  // namespace
 
 bool hashPackageFile(const std::string& path, uint64_t& size, std::string& sha256Hex) {
     if (!sodiumReady()) return false;
@@ -102,12 +119,16 @@ bool hashPackageFile(const std::string& path, uint64_t& size, std::string& sha25
         size += got;
     }
     if (std::ferror(file.get())) return false;
-    unsigned char digest[crypto_hash_sha256_BYTES];
-    crypto_hash_sha256_final(&state, digest);
-    char hex[crypto_hash_sha256_BYTES * 2 + 1];
-    sodium_bin2hex(hex, sizeof hex, digest, sizeof digest);
-    sha256Hex = hex;
+    sha256Hex = finalHex(state);
     return true;
+}
+
+std::string sha256Hex(const unsigned char* bytes, size_t size) {
+    if (!sodiumReady()) return std::string();
+    crypto_hash_sha256_state state;
+    crypto_hash_sha256_init(&state);
+    crypto_hash_sha256_update(&state, bytes, size);
+    return finalHex(state);
 }
 
 bool parsePublicKeys(const std::string& list, std::vector<SigningPublicKey>& keys,
@@ -156,7 +177,7 @@ SignatureVerdict verifyPackageFile(const std::vector<SigningPublicKey>& keys,
                                    const std::string& path, const std::string& packageCode,
                                    const std::string& versionName,
                                    const std::string& signatureBase64, size_t* keyIndex,
-                                   std::string* statement) {
+                                   std::string* statement, int32_t deltaFromVersionValue) {
     if (statement) statement->clear();
     uint64_t size = 0;
     std::string sha256;
@@ -166,7 +187,8 @@ SignatureVerdict verifyPackageFile(const std::vector<SigningPublicKey>& keys,
         return verdict == SignatureVerdict::StatementMismatch ? SignatureVerdict::DoesNotVerify
                                                               : verdict;
     }
-    const std::string text = packageStatement(packageCode, versionName, size, sha256);
+    const std::string text =
+        packageStatement(packageCode, versionName, size, sha256, deltaFromVersionValue);
     if (statement) *statement = text;
     return verifyStatement(keys, text, signatureBase64, keyIndex);
 }

@@ -170,6 +170,37 @@ TEST(OtaReceived, MissingOrWrongTypedMembersKeepTheirFields) {
     EXPECT_EQ(received.versionValue, -1);
 }
 
+TEST(OtaReceived, DeltasKeepOnlyWellTypedEntriesAndAreEmptiedByEachParse) {
+    OrvalenOtaReceived received;
+    ASSERT_TRUE(received.parseData(
+        R"({"deltas":[{"fromVersionValue":130,"fileUrl":"https://h/d","fileMd5":"m",)"
+        R"("packageSize":10,"packageSignature":"c2ln"},)"
+        R"({"fromVersionValue":0,"fileUrl":"u0","fileMd5":"m","packageSize":1},)"
+        R"({"fromVersionValue":"120","fileUrl":"u","fileMd5":"m","packageSize":1},)"
+        R"({"fromVersionValue":121,"fileUrl":5,"fileMd5":"m","packageSize":1},)"
+        R"({"fromVersionValue":122,"fileUrl":"u","fileMd5":"m","packageSize":-1},)"
+        R"({"fromVersionValue":123,"fileUrl":"u","fileMd5":"m","packageSize":1.5},)"
+        R"({"fromVersionValue":124,"fileUrl":"u","fileMd5":"m","packageSize":1,)"
+        R"("packageSignature":7},)"
+        R"({"fromVersionValue":125,"fileUrl":"u","fileMd5":"m"},7,null]})"));
+    ASSERT_EQ(received.deltas.size(), 2u);
+    const OrvalenDeltaOffer* offer = received.deltaFrom(130);
+    ASSERT_NE(offer, nullptr);
+    EXPECT_EQ(offer->fileUrl, "https://h/d");
+    EXPECT_EQ(offer->fileMd5, "m");
+    EXPECT_EQ(offer->packageSize, 10);
+    EXPECT_EQ(offer->packageSignature, "c2ln");
+    EXPECT_EQ(received.deltaFrom(0), nullptr);  // never for a value of 0 or less
+    EXPECT_EQ(received.deltaFrom(120), nullptr);
+    EXPECT_EQ(received.deltaFrom(131), nullptr);
+
+    ASSERT_TRUE(received.parseData(R"({"deltas":{"fromVersionValue":130}})"));
+    EXPECT_TRUE(received.deltas.empty());
+    received.deltas.resize(1);
+    EXPECT_FALSE(received.parseData("null"));
+    EXPECT_TRUE(received.deltas.empty());
+}
+
 TEST(OtaReceived, EmptyNullOrBadDataIsRefusedWithAReason) {
     const struct {
         std::string data;

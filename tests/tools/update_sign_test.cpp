@@ -92,6 +92,27 @@ TEST_F(UpdateSign, KeygenWritesAPrivateSecretAndPrintsTheCMakeForm) {
     EXPECT_EQ(readFile(keys + "/secret.key"), secret);
 }
 
+TEST_F(UpdateSign, DeltaSignaturesPassOnlyAsTheDeltaOfTheirVersion) {
+    const ToolRun delta =
+        updateSign({"sign", "--key", mDir.file("a.key"), "--package", package(), "--code",
+                    "LUMI_DESK", "--version", "2.0.1", "--delta-from", "200"});
+    ASSERT_EQ(delta.status, 0);
+    const std::string signature = delta.out.substr(0, delta.out.size() - 1);
+    EXPECT_NE(signature, testkeys::kKnownSignature);
+    const auto verifyAs = [&](const std::string& signatureText, const char* from) {
+        std::vector<std::string> arguments = {"verify",      "--public-key", testkeys::kPublicA,
+                                              "--package",   package(),      "--code",
+                                              "LUMI_DESK",   "--version",    "2.0.1",
+                                              "--signature", signatureText};
+        if (from != nullptr) arguments.insert(arguments.end(), {"--delta-from", from});
+        return updateSign(arguments).status;
+    };
+    EXPECT_EQ(verifyAs(signature, "200"), 0);
+    EXPECT_EQ(verifyAs(signature, nullptr), 1);                // not as a full package
+    EXPECT_EQ(verifyAs(signature, "201"), 1);                  // not as another version's delta
+    EXPECT_EQ(verifyAs(testkeys::kKnownSignature, "200"), 1);  // a full package is no delta
+}
+
 TEST_F(UpdateSign, BadArgumentsAndUnreadableFilesExitTwo) {
     const std::string key = mDir.file("a.key");
     const std::vector<std::vector<std::string>> refused = {
@@ -109,6 +130,12 @@ TEST_F(UpdateSign, BadArgumentsAndUnreadableFilesExitTwo) {
         {"sign", "--key", key, "--package", mDir.file("none.7z"), "--code", "LUMI_DESK",
          "--version", "2.0.1"},
         {"sign", "--key", key, "--package", package(), "--code", "LUMI_DESK", "--version", ""},
+        {"sign", "--key", key, "--package", package(), "--code", "LUMI_DESK", "--version", "2.0.1",
+         "--delta-from", "0"},
+        {"sign", "--key", key, "--package", package(), "--code", "LUMI_DESK", "--version", "2.0.1",
+         "--delta-from", "2147483648"},
+        {"sign", "--key", key, "--package", package(), "--code", "LUMI_DESK", "--version", "2.0.1",
+         "--delta-from", "+200"},
         {"verify", "--public-key", "short", "--package", package(), "--code", "LUMI_DESK",
          "--version", "2.0.1", "--signature", testkeys::kKnownSignature},
         {"verify", "--public-key", testkeys::kPublicA, "--package", mDir.file("none.7z"), "--code",

@@ -6,6 +6,7 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QThread>
 #include <cstdio>
@@ -23,6 +24,7 @@ namespace {
 using updatertest::readFile;
 
 const char kPackageName[] = "peza-studio-2.0.1.7z";
+const char kDeltaName[] = "peza-studio-2.0.0-to-2.0.1.7z";
 
 class UpdateEndToEnd : public updatertest::UpdateRunTest {
 protected:
@@ -44,14 +46,15 @@ protected:
     }
     // Signs the package now on the server as LUMI_DESK 2.0.1 and puts the
     // signature beside it.
-    void signPackage(const char* secretKey) {
+    void signPackage(const char* secretKey, const char* name = kPackageName,
+                     int32_t deltaFrom = 0) {
         uint64_t size = 0;
         std::string sha256;
-        ASSERT_TRUE(Orvalen::hashPackageFile(mBackend.packagePath(kPackageName), size, sha256));
+        ASSERT_TRUE(Orvalen::hashPackageFile(mBackend.packagePath(name), size, sha256));
         mBackend.writePackage(
-            std::string(kPackageName) + ".sig",
-            Orvalen::signStatement(secretKey,
-                                   Orvalen::packageStatement("LUMI_DESK", "2.0.1", size, sha256)));
+            std::string(name) + ".sig",
+            Orvalen::signStatement(secretKey, Orvalen::packageStatement("LUMI_DESK", "2.0.1", size,
+                                                                        sha256, deltaFrom)));
     }
     // Runs Update until its log shows the text, then ends it: a failed
     // download leaves it at the failure dialog (TearDown removes what the
@@ -70,7 +73,63 @@ protected:
         return shown;
     }
 
+    // Publishes 2.0.1 as the full package and as a delta from 2.0.0 (named
+    // fromVersion in its manifest). The installation gains lib/core.dll,
+    // which the release patches; mExpected is the tree a full update leaves.
+    void publishWithDelta(const char* fromVersion = "2.0.0") {
+        const std::string core = testsupport::patternBytes(200000, 5);
+        std::string edited = core;
+        edited.replace(90000, 4096, testsupport::patternBytes(4096, 6));
+        const QString oldTree = mSandbox.filePath("old");
+        const QString newTree = mSandbox.filePath("new");
+        ASSERT_TRUE(updatertest::writeFile(mInstallation.installDir + "/lib/core.dll",
+                                           QByteArray::fromStdString(core)));
+        ASSERT_TRUE(updatertest::writeFile(oldTree + "/app.txt", "old app"));
+        ASSERT_TRUE(updatertest::writeFile(oldTree + "/bin/updater/msvcp140.dll", "old runtime"));
+        ASSERT_TRUE(
+            updatertest::writeFile(oldTree + "/lib/core.dll", QByteArray::fromStdString(core)));
+        ASSERT_TRUE(updatertest::writeFile(newTree + "/app.txt", "new app"));
+        ASSERT_TRUE(updatertest::writeFile(newTree + "/data/added.txt", "added"));
+        ASSERT_TRUE(updatertest::writeFile(newTree + "/bin/updater/msvcp140.dll", "new runtime"));
+        ASSERT_TRUE(
+            updatertest::writeFile(newTree + "/lib/core.dll", QByteArray::fromStdString(edited)));
+        ASSERT_TRUE(runQuietly("7z", {"a", "-bd", mSandbox.filePath("full.7z"), "."}, newTree));
+        ASSERT_TRUE(runQuietly(
+            UPDATE_DELTA,
+            {"make", "--from", oldTree, "--to", newTree, "-o", mSandbox.filePath("delta.7z"),
+             "--from-version", fromVersion, "--to-version", "2.0.1"},
+            mSandbox.path()));
+        mBackend.writePackage(kPackageName, readFile(mSandbox.filePath("full.7z")).toStdString());
+        mBackend.writePackage(kDeltaName, readFile(mSandbox.filePath("delta.7z")).toStdString());
+        mBackend.writeManifest(
+            std::string(R"({"packages": [{"packageCode": "LUMI_DESK", "versionName": "2.0.1",)") +
+            R"( "versionValue": 2000000000, "file": ")" + kPackageName +
+            R"(", "deltas": [{"fromVersionValue": 200, "file": ")" + kDeltaName + R"("}]}]})");
+        expectFullUpdateOf(newTree);
+    }
+    void expectFullUpdateOf(const QString& newTree) {
+        mExpected = updatertest::treeManifest(mInstallation.installDir);
+        const auto released = updatertest::treeManifest(newTree);
+        for (auto it = released.begin(); it != released.end(); ++it) {
+            if (it.key() != "bin/updater/msvcp140.dll") mExpected.insert(it.key(), it.value());
+        }
+    }
+    bool runQuietly(const QString& program, const QStringList& arguments, const QString& folder) {
+        QProcess process;
+        process.setWorkingDirectory(folder);
+        process.start(program, arguments);
+        return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit &&
+               process.exitCode() == 0;
+    }
+    bool fetched(const std::string& name) const {
+        for (const testsupport::SeenRequest& request : mBackend.seen()) {
+            if (request.path == "/packages/" + name) return true;
+        }
+        return false;
+    }
+
     updatertest::SampleInstallation mInstallation{mSandbox.path()};
+    QMap<QString, QByteArray> mExpected;
 };
 
 TEST_F(UpdateEndToEnd, DownloadsInstallsRecordsAndRestarts) {
@@ -181,5 +240,89 @@ TEST_F(UpdateEndToEnd, VersionNamedByTheBackendIsTheOneRecordedAndRestarted) {
     EXPECT_EQ(setting("update/remotePEZAVer").toString(), "2.0.2");
     EXPECT_FALSE(QFile::exists(mInstallation.installDir + ".update"));
 }
+
+}  // namespace
+
+namespace {
+
+TEST_F(UpdateEndToEnd, DeltaUpdateEndsAsTheFullUpdateWouldAndFetchesOnlyTheDelta) {
+    publishWithDelta();
+    EXPECT_EQ(runUpdate(), 255);
+    EXPECT_EQ(restartArguments(), "OpenByUpdate\n2.0.1\n");
+    EXPECT_EQ(updatertest::treeManifest(mInstallation.installDir), mExpected);
+    EXPECT_TRUE(fetched(kDeltaName));
+    EXPECT_FALSE(fetched(kPackageName));
+    EXPECT_TRUE(logText().contains("delta staged"));
+    EXPECT_FALSE(QFile::exists(studio() + kDeltaName));
+    EXPECT_FALSE(QFile::exists(mInstallation.installDir + ".update"));
+    EXPECT_EQ(registryVersion("peza"), "2.0.1");
+}
+
+// Killed after the first file the delta staged: the next start removes the
+// staging, the tree is the old one, and the update then goes through.
+TEST_F(UpdateEndToEnd, KilledWhileTheDeltaStagesTheNextStartLeavesTheOldTree) {
+    ASSERT_TRUE(QFile::remove(mUpdater));
+    ASSERT_TRUE(QFile::copy(UPDATE_PROGRAM_TESTHOOKS, mUpdater));
+    publishWithDelta();
+    const auto before = updatertest::treeManifest(mInstallation.installDir);
+    EXPECT_EQ(runUpdate({{"OV_TEST_KILL_AFTER_STEP", "1"}}), -9);
+    EXPECT_TRUE(QFileInfo::exists(mInstallation.installDir + ".update/staging"));
+    EXPECT_EQ(runUpdate({{"OV_TEST_EXIT_AFTER_RECOVERY", "1"}}), 0);
+    EXPECT_EQ(updatertest::treeManifest(mInstallation.installDir), before);
+    EXPECT_FALSE(QFileInfo::exists(mInstallation.installDir + ".update"));
+    EXPECT_EQ(runUpdate(), 255);
+    EXPECT_EQ(updatertest::treeManifest(mInstallation.installDir), mExpected);
+}
+
+struct DeltaFault {
+    const char* name;
+    const char* backendFaults;  // JSON object
+    bool signedWithKeys;
+    const char* damage;  // "modify" or "remove" lib/core.dll, or nothing
+    const char* fromVersion;
+    const char* reason;  // in the log's one line
+};
+
+class DeltaFaults : public UpdateEndToEnd, public testing::WithParamInterface<DeltaFault> {};
+
+// Every fault ends with the full package, installed in the same attempt.
+TEST_P(DeltaFaults, FallBackToTheFullPackage) {
+    const DeltaFault& fault = GetParam();
+    if (fault.signedWithKeys) useTestKeysUpdate();
+    publishWithDelta(fault.fromVersion);
+    if (fault.signedWithKeys) {
+        signPackage(testkeys::kSecretB);
+        signPackage(testkeys::kSecretB, kDeltaName, 200);
+    }
+    ASSERT_TRUE(mBackend.setFaults(fault.backendFaults));
+    const QString core = mInstallation.installDir + "/lib/core.dll";
+    const std::string damage = fault.damage;
+    EXPECT_TRUE(damage != "modify" || updatertest::writeFile(core, "mine"));
+    EXPECT_TRUE(damage != "remove" || QFile::remove(core));
+    EXPECT_EQ(runUpdate(), 255);
+    EXPECT_EQ(restartArguments(), "OpenByUpdate\n2.0.1\n");
+    EXPECT_EQ(updatertest::treeManifest(mInstallation.installDir), mExpected);
+    EXPECT_TRUE(fetched(kPackageName));
+    EXPECT_EQ(logText().count("delta not used, downloading the full package"), 1);
+    EXPECT_TRUE(logText().contains(fault.reason)) << logText().toStdString();
+    EXPECT_EQ(registryVersion("peza"), "2.0.1");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, DeltaFaults,
+    testing::Values(
+        DeltaFault{"WrongMd5", R"({"delta_wrong_md5": true})", false, "", "2.0.0",
+                   "its download ended with code 2"},
+        DeltaFault{"Truncated", R"({"delta_truncated": true})", false, "", "2.0.0",
+                   "its download ended with code 3"},
+        DeltaFault{"WrongSignature", R"({"delta_wrong_signature": true})", true, "", "2.0.0",
+                   "its check ended with code 2"},
+        DeltaFault{"LocallyModifiedOldFile", "{}", false, "modify", "2.0.0",
+                   "the installed lib/core.dll is missing or not the file the patch expects"},
+        DeltaFault{"MissingOldFile", "{}", false, "remove", "2.0.0",
+                   "the installed lib/core.dll is missing or not the file the patch expects"},
+        DeltaFault{"PatchForAnotherVersion", "{}", false, "", "1.9.0",
+                   "the delta goes from 1.9.0 to 2.0.1, not from 2.0.0 to 2.0.1"}),
+    [](const testing::TestParamInfo<DeltaFault>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -111,11 +111,12 @@ def wrong_signature(signature):
 class Packages:
     """manifest.json in the package folder: {"packages": [{"packageCode",
     "versionName", "versionValue", "description", "file", optional
-    "packageType", "upgradeType", "fileUrl"}]}. Size and MD5 are computed from
-    the file; "fileUrl" announces another address than this server's. The
-    signature is the content of "<file>.sig" beside the file, when there is
-    one. The manifest is read again on every request, so tests may change
-    it."""
+    "packageType", "upgradeType", "fileUrl", "deltas"}]}. Size and MD5 are
+    computed from the file; "fileUrl" announces another address than this
+    server's. The signature is the content of "<file>.sig" beside the file,
+    when there is one. "deltas" lists the delta packages of the release:
+    [{"fromVersionValue", "file"}]. The manifest is read again on every
+    request, so tests may change it."""
 
     def __init__(self, folder):
         self.folder = folder
@@ -163,6 +164,11 @@ class Packages:
             return None
         with open(path + ".sig", "rb") as f:
             return f.read().decode("utf-8", "replace").strip()
+
+    def is_delta(self, name):
+        return any(isinstance(delta, dict) and delta.get("file") == name
+                   for entry in self.entries() if isinstance(entry, dict)
+                   for delta in entry.get("deltas", []) if isinstance(entry.get("deltas"), list))
 
     def find(self, code, version=None):
         for entry in self.entries():
@@ -398,6 +404,25 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 signature = wrong_signature(signature)
             if signature is not None:
                 data["packageSignature"] = signature
+            if isinstance(entry.get("deltas"), list):
+                data["deltas"] = [self.delta_data(delta, faults) for delta in entry["deltas"]]
+        return data
+
+    def delta_data(self, delta, faults):
+        """One member of "deltas", with the faults that name deltas."""
+        packages = self.server.packages
+        name = delta.get("file", "")
+        size, md5 = packages.size_and_md5(name)
+        if faults.get("delta_wrong_md5"):
+            md5 = md5_hex(b"not the delta")
+        data = {"fromVersionValue": delta.get("fromVersionValue", -1),
+                "fileUrl": self.server.base_url + PACKAGE_PREFIX + urllib.parse.quote(name),
+                "fileMd5": md5, "packageSize": size}
+        signature = packages.signature(name)
+        if faults.get("delta_wrong_signature"):
+            signature = wrong_signature(signature)
+        if signature is not None:
+            data["packageSignature"] = signature
         return data
 
     # -- package files
@@ -421,6 +446,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if path is None:
             return self.send_bytes(404, b"no such package", "text/plain")
         size = os.path.getsize(path)
+        if faults.get("delta_truncated") and self.server.packages.is_delta(name):
+            # The body of every delta request ends half way through the file.
+            first = (self.requested_range(size) or (0, size - 1))[0]
+            faults = dict(faults, drop_after_bytes=max(0, size // 2 - first))
         wanted = None if faults.get("ignore_range") else self.requested_range(size)
         if wanted and wanted[0] >= size:
             return self.send_bytes(416, b"", "text/plain", [("Content-Range", "bytes */%d" % size)])

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -26,11 +28,14 @@ const char kHelp[] =
       key in the form the updater's build takes:
         -DUPDATE_SIGNING_PUBLIC_KEYS=<public key>
   update-sign sign --key SECRET_FILE --package FILE --code CODE --version NAME
+                   [--delta-from VALUE]
       Prints the signature of FILE offered as version NAME of package CODE.
       Put it beside the package as FILE.sig for the reference backend, or
-      serve it as packageSignature in the download-address answer.
+      serve it as packageSignature in the download-address answer. With
+      --delta-from, FILE is a delta package (update-delta make) for the
+      installation whose version value is VALUE (its fromVersionValue).
   update-sign verify --public-key KEYS --package FILE --code CODE
-                     --version NAME --signature SIGNATURE
+                     --version NAME --signature SIGNATURE [--delta-from VALUE]
       Runs the updater's check. KEYS is one base64 public key or a
       comma-separated list, as in UPDATE_SIGNING_PUBLIC_KEYS. Exit status 0
       when the signature verifies under one of them, 1 when it does not.
@@ -40,7 +45,11 @@ What is signed (the statement): four lines, each followed by a line feed:
   NAME        the versionName of the download-address answer
   SIZE        the package's size in bytes, in decimal
   SHA256      the package's SHA-256 in lower-case hex
-CODE and NAME must not be empty or hold a line break.
+and for a delta package a fifth:
+  delta VALUE the version value of the installation the delta patches
+CODE and NAME must not be empty or hold a line break; VALUE is a positive
+decimal integer. A signed delta never passes as a full package or as the
+delta for another version, nor a full package as a delta.
 
 Formats (libsodium's raw keys, standard base64 with padding, one line):
   secret.key  base64 of the 64-byte Ed25519 secret key (the 32-byte seed, then
@@ -80,11 +89,11 @@ bool readOptions(int argc, char** argv, int first, std::map<std::string, std::st
     return true;
 }
 
-// The named options, all required and no others.
+// The named options, all required, and --delta-from; no others.
 bool takeOptions(const std::map<std::string, std::string>& options,
                  const std::vector<std::string>& names, std::string& error) {
     for (const auto& option : options) {
-        bool known = false;
+        bool known = option.first == "delta-from";
         for (const std::string& name : names) known = known || option.first == name;
         if (!known) {
             error = "unknown option --" + option.first;
@@ -97,6 +106,25 @@ bool takeOptions(const std::map<std::string, std::string>& options,
             return false;
         }
     }
+    return true;
+}
+
+// The --delta-from value: 0 when absent; false for anything but a
+// positive 32-bit decimal integer.
+bool deltaFrom(const std::map<std::string, std::string>& options, int32_t& value,
+               std::string& error) {
+    value = 0;
+    const auto given = options.find("delta-from");
+    if (given == options.end()) return true;
+    const std::string& text = given->second;
+    const bool digits = !text.empty() && text.size() <= 10 &&
+                        text.find_first_not_of("0123456789") == std::string::npos;
+    const long long parsed = digits ? std::stoll(text) : 0;
+    if (parsed <= 0 || parsed > INT32_MAX) {
+        error = "--delta-from must be a positive version value, not '" + text + "'";
+        return false;
+    }
+    value = int32_t(parsed);
     return true;
 }
 
@@ -158,8 +186,10 @@ bool readWholeFile(const std::string& path, std::string& text) {
 int sign(int argc, char** argv) {
     std::map<std::string, std::string> options;
     std::string error;
+    int32_t delta = 0;
     if (!readOptions(argc, argv, 2, options, error) ||
-        !takeOptions(options, {"key", "package", "code", "version"}, error)) {
+        !takeOptions(options, {"key", "package", "code", "version"}, error) ||
+        !deltaFrom(options, delta, error)) {
         return badUse(error);
     }
     std::string secretKey;
@@ -175,7 +205,7 @@ int sign(int argc, char** argv) {
         return badUse("cannot read the package " + options["package"]);
     }
     const std::string statement =
-        Orvalen::packageStatement(options["code"], options["version"], size, sha256);
+        Orvalen::packageStatement(options["code"], options["version"], size, sha256, delta);
     if (statement.empty()) return badUse("the code and the version must be non-empty single lines");
     const std::string signature = Orvalen::signStatement(secretKey, statement);
     if (signature.empty()) return badUse("signing failed");
@@ -187,8 +217,10 @@ int sign(int argc, char** argv) {
 int verify(int argc, char** argv) {
     std::map<std::string, std::string> options;
     std::string error;
+    int32_t delta = 0;
     if (!readOptions(argc, argv, 2, options, error) ||
-        !takeOptions(options, {"public-key", "package", "code", "version", "signature"}, error)) {
+        !takeOptions(options, {"public-key", "package", "code", "version", "signature"}, error) ||
+        !deltaFrom(options, delta, error)) {
         return badUse(error);
     }
     std::vector<Orvalen::SigningPublicKey> keys;
@@ -203,7 +235,7 @@ int verify(int argc, char** argv) {
     std::string statement;
     const Orvalen::SignatureVerdict verdict =
         Orvalen::verifyPackageFile(keys, options["package"], options["code"], options["version"],
-                                   options["signature"], &keyIndex, &statement);
+                                   options["signature"], &keyIndex, &statement, delta);
     std::fprintf(stderr, "update-sign: statement %s\n", escapedStatement(statement).c_str());
     if (verdict == Orvalen::SignatureVerdict::Verified) {
         std::printf("verified with key %zu of %zu\n", keyIndex + 1, keys.size());

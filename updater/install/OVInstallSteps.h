@@ -20,8 +20,8 @@ QString packageCopyPath(const QString& installDir, const QString& packagePath);
 // Journal messages go to the updater log.
 OVPlatform::InstallLog log();
 
-// Called after each journal step: nothing, unless a test build of Update
-// set a hook (startup/OVTestHooks.h).
+// Called after each journal step, and after each file a delta stages:
+// nothing, unless a test build of Update set a hook (startup/OVTestHooks.h).
 OVPlatform::InstallStepHook stepHook();
 void setStepHook(OVPlatform::InstallStepHook hook);
 

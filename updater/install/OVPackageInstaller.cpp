@@ -68,6 +68,16 @@ void OVPackageInstaller::start(const QString& packagePath, const QString& update
         return;
     }
     const OVPlatform::InstallWorkArea area = OVInstallSteps::workAreaFor(mInstallDir);
+    if (mStagedByDelta) {
+        if (!QFileInfo(OVInstallSteps::fromPath(area.staging())).isDir()) {
+            fail(QStringLiteral("the files the delta staged are gone"));
+            return;
+        }
+        OVLOG_DEBUG() << "committing the files the delta staged";
+        // Ends after start returns, as an extraction does.
+        QMetaObject::invokeMethod(this, &OVPackageInstaller::commit, Qt::QueuedConnection);
+        return;
+    }
     // The checked copy, never the store's file, which its user can replace.
     const QString copy = OVInstallSteps::packageCopyPath(mInstallDir, packagePath);
     const QString staging = OVInstallSteps::fromPath(area.staging());

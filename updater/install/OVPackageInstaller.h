@@ -23,6 +23,10 @@ public:
 
     // The archiver's program name, "7z" unless a test sets another.
     void setProgram(const QString& program) { mProgram = program; }
+    // The package was a delta whose files the update service already
+    // rebuilt, checked and staged (service/OVDeltaStaging.h): start commits
+    // the staging folder as it is, without extracting anything.
+    void setStagedByDelta(bool staged) { mStagedByDelta = staged; }
 
     // packagePath: the downloaded archive in the store, deleted after a
     // complete install; updaterDir: the folder of Update, two levels below
@@ -62,4 +66,5 @@ private:
     QProcess* mProcess = nullptr;
     OVUnzipOutputReader mReader;
     bool mEnded = false;
+    bool mStagedByDelta = false;
 };

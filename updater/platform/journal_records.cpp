@@ -38,6 +38,8 @@ std::vector<std::string> elements(const std::string& text) {
     return parts;
 }
 
+}  // namespace
+
 bool safeRelative(const std::string& text) {
     if (text.empty() || text.find('\0') != std::string::npos) return false;
     const fs::path path = relativePath(text);
@@ -49,8 +51,6 @@ bool safeRelative(const std::string& text) {
     }
     return true;
 }
-
-}  // namespace
 
 bool read(const fs::path& file, std::vector<Record>& records, std::string& why) {
     std::error_code ec;

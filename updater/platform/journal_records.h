@@ -36,6 +36,11 @@ bool read(const fs::path& file, std::vector<Record>& records, std::string& why);
 // version must pass versionValid; "begin" comes first and "complete" last.
 std::string problem(const std::vector<Record>& records, const VersionCheck& versionValid);
 
+// True for a relative path without a root, drive, empty, "." or ".."
+// element ("/" and "\\" both separate): it cannot leave the folder it names
+// a file of.
+bool safeRelative(const std::string& text);
+
 // A relative path from the journal, checked by problem().
 fs::path relativePath(const std::string& text);
 

@@ -94,7 +94,7 @@ bool packageAddressAllowed(const std::string& host, const std::string& url, bool
 
 bool acceptSignedPackage(const std::string& localPath, uint64_t size, const std::string& sha256Hex,
                          const std::string& packageCode, const std::string& versionName,
-                         const std::string& signature) {
+                         const std::string& signature, int32_t deltaFromVersionValue) {
     std::vector<SigningPublicKey> keys;
     {
         BuiltInKeys& b = builtIn();
@@ -104,7 +104,7 @@ bool acceptSignedPackage(const std::string& localPath, uint64_t size, const std:
     }
     size_t keyIndex = 0;
     const std::string statement =
-        Orvalen::packageStatement(packageCode, versionName, size, sha256Hex);
+        Orvalen::packageStatement(packageCode, versionName, size, sha256Hex, deltaFromVersionValue);
     const SignatureVerdict verdict =
         Orvalen::verifyStatement(keys, statement, signature, &keyIndex);
     // The statement as one line, its line feeds written as \n.

@@ -26,7 +26,8 @@ bool packageAddressAllowed(const std::string& host, const std::string& url, bool
 // built in, the signature must verify over the statement of the requested
 // package code, the offered version and the copy's size and SHA-256;
 // otherwise the reason is logged, the downloaded file (localPath) deleted and
-// the result is false. Always true without a key.
+// the result is false. Always true without a key. A delta package
+// (deltaFromVersionValue > 0) is checked over the delta's statement.
 bool acceptSignedPackage(const std::string& localPath, uint64_t size, const std::string& sha256Hex,
                          const std::string& packageCode, const std::string& versionName,
-                         const std::string& signature);
+                         const std::string& signature, int32_t deltaFromVersionValue = 0);

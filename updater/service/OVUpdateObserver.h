@@ -12,6 +12,9 @@ public:
 
     virtual void setResult(int32_t value) = 0;
     virtual void setFileName(const QString& name) = 0;
+    // The finished download was a delta whose files are already staged
+    // beside the installation: the installation only commits them.
+    virtual void setDeltaStaged(bool staged) = 0;
     virtual void setRemoteVersion(const QString& version) = 0;
     virtual void setReleaseNotes(const QString& notes) = 0;
     // The version offered on the command line, kept in the settings.

@@ -111,6 +111,16 @@ void OVUpdateService::setFileName(const QString& name) {
     mFileName = name;
 }
 
+bool OVUpdateService::deltaStaged() const {
+    std::lock_guard<std::mutex> lock(mStateMutex);
+    return mDeltaStaged;
+}
+
+void OVUpdateService::setDeltaStaged(bool staged) {
+    std::lock_guard<std::mutex> lock(mStateMutex);
+    mDeltaStaged = staged;
+}
+
 QString OVUpdateService::remoteVersion() const {
     std::lock_guard<std::mutex> lock(mStateMutex);
     return mRemoteVersion;

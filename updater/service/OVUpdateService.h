@@ -56,6 +56,9 @@ public:
     // Name of the downloaded package, in storeDir.
     QString fileName() const;
     void setFileName(const QString& name) override;
+    // The download was a delta, already staged beside the installation.
+    bool deltaStaged() const;
+    void setDeltaStaged(bool staged) override;
     QString remoteVersion() const;
     void setRemoteVersion(const QString& version) override;
     QString releaseNotes() const;
@@ -78,6 +81,7 @@ private:
     mutable std::mutex mStateMutex;
     int32_t mResult = -1;
     QString mFileName;
+    bool mDeltaStaged = false;
     QString mRemoteVersion;
     QString mReleaseNotes;
     QString mPackageCopyFolder;

@@ -1,5 +1,6 @@
 #include "service/OVUpdateServicePrivate.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -7,8 +8,10 @@
 #include <cstdio>
 #include <memory>
 
+#include "install/OVArchiverArguments.h"
 #include "install/OVUninstallEntry.h"
 #include "logging/OVLogger.h"
+#include "service/OVDeltaStaging.h"
 #include "service/OVPackageCopy.h"
 #include "service/OVPackageSigning.h"
 #include "service/OVUpdateObserver.h"
@@ -139,22 +142,35 @@ void OVUpdateServicePrivate::start() {
             return;
         }
         mOfferedVersionName = received.versionName;
-        mOfferedMd5 = received.fileMd5;
-        mOfferedSignature = received.packageSignature;
-        OVLOG_DEBUG() << "【更新服务】start download task";
-        auto parameter = std::make_shared<OrvalenDownloadParameter>();
-        parameter->url = received.fileUrl;
-        parameter->md5 = received.fileMd5;
-        parameter->fileSize = received.packageSize;
-        parameter->reservedNames = mReservedNames;
-        mDownloadManager->addDownloadTask(parameter, mDownloadDirectory, this,
-                                          mTls.skipCertificateCheck, kConnectTimeoutSeconds,
-                                          mTls.caFile);
+        mFullPackage = Download{received.fileUrl, received.fileMd5, received.packageSignature,
+                                received.packageSize, 0};
+        const OrvalenDeltaOffer* delta = received.deltaFrom(mVersionValue);
+        if (delta && packageAddressAllowed(mHost, delta->fileUrl, mTls.skipCertificateCheck)) {
+            OVLOG_DEBUG() << "【更新服务】delta offered from version value" << mVersionValue
+                          << ", size" << delta->packageSize << "instead of" << received.packageSize;
+            queueDownload(Download{delta->fileUrl, delta->fileMd5, delta->packageSignature,
+                                   delta->packageSize, delta->fromVersionValue});
+        } else {
+            queueDownload(mFullPackage);
+        }
         return;
     }
     OVLOG_DEBUG() << "【更新服务】queryUpgrade no upgrade or error: "
                   << getQueryResultString(result);
     mObserver.downloadFinished(result, QString());
+}
+
+void OVUpdateServicePrivate::queueDownload(const Download& download) {
+    mDownloading = download;
+    OVLOG_DEBUG() << "【更新服务】start download task";
+    auto parameter = std::make_shared<OrvalenDownloadParameter>();
+    parameter->url = download.url;
+    parameter->md5 = download.md5;
+    parameter->fileSize = download.size;
+    parameter->reservedNames = mReservedNames;
+    mDownloadManager->addDownloadTask(parameter, mDownloadDirectory, this,
+                                      mTls.skipCertificateCheck, kConnectTimeoutSeconds,
+                                      mTls.caFile);
 }
 
 bool OVUpdateServicePrivate::offerIsNewer(const OrvalenOtaReceived& received) const {
@@ -204,24 +220,62 @@ void OVUpdateServicePrivate::onDownloadSpeed(double bytesPerSecond, const std::s
 }
 
 void OVUpdateServicePrivate::onDownloadFinish(int32_t code, const std::string& downloaded) {
-    std::string fileName = downloaded;
     const bool delivered = code == E_ORVALEN_DOWNLOAD_MD5_OK || code == E_ORVALEN_DOWNLOAD_NO_MD5;
-    if (delivered) code = checkCopy(fileName);
+    if (mDownloading.deltaFrom > 0) {
+        if (stageDeltaOrFallBack(code, downloaded)) finish(code, downloaded, true);
+        return;
+    }
+    if (delivered) code = checkCopy(downloaded);
+    finish(code, downloaded, false);
+}
+
+void OVUpdateServicePrivate::finish(int32_t code, std::string fileName, bool deltaStaged) {
     if (code != E_ORVALEN_DOWNLOAD_MD5_OK && code != E_ORVALEN_DOWNLOAD_NO_MD5) fileName.clear();
     OVLOG_DEBUG() << "【后台更新服务】onDownloadFinish back=" << code
                   << ", filename=" << fileName.c_str();
     const QString name = QFile::decodeName(QByteArray::fromStdString(fileName));
     mObserver.setResult(code);
     mObserver.setFileName(name);
+    mObserver.setDeltaStaged(deltaStaged);
     mObserver.downloadFinished(code, name);
+}
+
+bool OVUpdateServicePrivate::stageDeltaOrFallBack(int32_t code, const std::string& fileName) {
+    const bool delivered = code == E_ORVALEN_DOWNLOAD_MD5_OK || code == E_ORVALEN_DOWNLOAD_NO_MD5;
+    QString why = QStringLiteral("its download ended with code %1").arg(code);
+    if (delivered) code = checkCopy(fileName);
+    if (delivered && code != E_ORVALEN_DOWNLOAD_MD5_OK && code != E_ORVALEN_DOWNLOAD_NO_MD5) {
+        why = QStringLiteral("its check ended with code %1").arg(code);
+    } else if (delivered) {
+        const QString updaterDir = QCoreApplication::applicationDirPath();
+        const OVDeltaStaging staging = stageDelta(
+            packageCopyPath(fileName), OVArchiverArguments::installationFolderFor(updaterDir),
+            QString::fromStdString(mVersionText), QString::fromStdString(mOfferedVersionName),
+            OVArchiverArguments::presentRuntimeNames(updaterDir));
+        if (staging.staged) {
+            OVLOG_DEBUG()
+                << "【后台更新服务】delta staged: every file checked against its manifest";
+            return true;
+        }
+        why = staging.error;
+    }
+    OVLOG_DEBUG() << "【后台更新服务】delta not used, downloading the full package:"
+                  << why.toUtf8().constData();
+    if (!fileName.empty()) std::remove(joinedPath(mDownloadDirectory, fileName).c_str());
+    queueDownload(mFullPackage);
+    return false;
+}
+
+QString OVUpdateServicePrivate::packageCopyPath(const std::string& fileName) const {
+    return QDir(mPackageCopyFolder)
+        .filePath(QFile::decodeName(QByteArray::fromStdString(fileName)));
 }
 
 int32_t OVUpdateServicePrivate::checkCopy(const std::string& fileName) {
     // From here on the downloaded file is never read again: its folder is
     // the user's, so it could be replaced right after any check of it.
     const std::string stored = joinedPath(mDownloadDirectory, fileName);
-    const QString copyPath =
-        QDir(mPackageCopyFolder).filePath(QFile::decodeName(QByteArray::fromStdString(fileName)));
+    const QString copyPath = packageCopyPath(fileName);
     const OVPackageCopy copy =
         copyPackage(QFile::decodeName(QByteArray::fromStdString(stored)), copyPath);
     if (!copy.made) {
@@ -230,18 +284,18 @@ int32_t OVUpdateServicePrivate::checkCopy(const std::string& fileName) {
         return E_ORVALEN_DOWNLOAD_WRITE_ERROR;
     }
     bool accepted = true;
-    if (!mOfferedMd5.empty() && QByteArray::fromStdString(mOfferedMd5).toLower() != copy.md5Hex) {
+    const std::string& md5 = mDownloading.md5;
+    if (!md5.empty() && QByteArray::fromStdString(md5).toLower() != copy.md5Hex) {
         OVLOG_DEBUG() << "【后台更新服务】the package copy's MD5" << copy.md5Hex
-                      << "differs from the announced" << mOfferedMd5.c_str() << "; package deleted";
+                      << "differs from the announced" << md5.c_str() << "; package deleted";
         std::remove(stored.c_str());
         accepted = false;
     } else {
-        accepted = acceptSignedPackage(stored, static_cast<uint64_t>(copy.size),
-                                       copy.sha256Hex.toStdString(), mPackageCode,
-                                       mOfferedVersionName, mOfferedSignature);
+        accepted = acceptSignedPackage(
+            stored, static_cast<uint64_t>(copy.size), copy.sha256Hex.toStdString(), mPackageCode,
+            mOfferedVersionName, mDownloading.signature, mDownloading.deltaFrom);
     }
-    if (accepted)
-        return mOfferedMd5.empty() ? E_ORVALEN_DOWNLOAD_NO_MD5 : E_ORVALEN_DOWNLOAD_MD5_OK;
+    if (accepted) return md5.empty() ? E_ORVALEN_DOWNLOAD_NO_MD5 : E_ORVALEN_DOWNLOAD_MD5_OK;
     QFile::remove(copyPath);
     return E_ORVALEN_DOWNLOAD_MD5_DIFFERS;
 }

@@ -71,11 +71,27 @@ private:
     // one; an installed version that does not parse refuses every offer. A
     // refusal is logged.
     bool offerIsNewer(const Orvalen::OrvalenOtaReceived& received) const;
+    // What one download fetches: the full package, or a delta for the
+    // installed version value deltaFrom.
+    struct Download {
+        std::string url;
+        std::string md5;
+        std::string signature;
+        int64_t size = -1;
+        int32_t deltaFrom = 0;
+    };
+    void queueDownload(const Download& download);
     // Copies a delivered package into the package copy folder and checks the
     // announced MD5 and the signature against the copy's digests: the finish
     // code, 2 (both files deleted) on a mismatch, 7 (the download kept) when
     // no copy could be made.
     int32_t checkCopy(const std::string& fileName);
+    // After a delta download: true once its files are staged; otherwise the
+    // reason is logged in one line, the delta's files and the staging go and
+    // the full package is queued in the same attempt.
+    bool stageDeltaOrFallBack(int32_t code, const std::string& fileName);
+    void finish(int32_t code, std::string fileName, bool deltaStaged);
+    QString packageCopyPath(const std::string& fileName) const;
 
     OVUpdateObserver& mObserver;
     Orvalen::OrvalenBackendServer* mBackendServer = nullptr;
@@ -90,10 +106,10 @@ private:
     bool mInitialised = false;
     std::mutex mTeardownMutex;
     OVTlsSettings mTls;
-    // The offer being downloaded, for its signature check on the pool thread.
+    // The offer being downloaded, for its checks on the pool thread.
     std::string mOfferedVersionName;
-    std::string mOfferedSignature;
-    std::string mOfferedMd5;
+    Download mFullPackage;
+    Download mDownloading;
     std::vector<std::string> mReservedNames;
     // Where the checked copy of the package is made (OVPackageCopy.h).
     QString mPackageCopyFolder;

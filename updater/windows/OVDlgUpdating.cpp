@@ -75,6 +75,7 @@ void OVDlgUpdating::install(const QString& fileName) {
         OVLOG_DEBUG() << "installing version" << version << "instead of" << remoteVersion;
     }
     installer = new OVPackageInstaller(*service, this);
+    installer->setStagedByDelta(service->deltaStaged());
     connect(installer, &OVPackageInstaller::sigProgress, this,
             [this](int value, const QString& label) {
                 ui->progressBar->setValue(value);

@@ -10,6 +10,7 @@
 //   the versionName of the download-address answer
 //   the package's size in bytes, in decimal
 //   the package's SHA-256 in lower-case hex
+// and, for a delta package, a fifth: "delta <fromVersionValue>".
 // The signature is Ed25519, detached, in base64 (standard alphabet, padded):
 // the packageSignature member of the download-address answer.
 // Keys are base64 of libsodium's raw keys: 32 bytes public, 64 bytes secret
@@ -35,12 +36,18 @@ enum class SignatureVerdict {
 const char* signatureVerdictText(SignatureVerdict verdict);
 
 // The canonical statement; empty when the code or the version is empty or holds
-// a line break, since such a statement could not be told apart.
+// a line break, since such a statement could not be told apart. A delta
+// package (deltaFromVersionValue > 0: the version value of the installation
+// it patches) adds a fifth line, "delta <value>", so that a signed delta can
+// never pass as a full package nor as the delta of another version.
 std::string packageStatement(const std::string& packageCode, const std::string& versionName,
-                             uint64_t size, const std::string& sha256Hex);
+                             uint64_t size, const std::string& sha256Hex,
+                             int32_t deltaFromVersionValue = 0);
 
 // Size and lower-case hex SHA-256 of a file; false when it cannot be read.
 bool hashPackageFile(const std::string& path, uint64_t& size, std::string& sha256Hex);
+// Lower-case hex SHA-256 of bytes in memory; empty when libsodium fails.
+std::string sha256Hex(const unsigned char* bytes, size_t size);
 
 // A comma-separated list of base64 public keys (blanks around them ignored,
 // empty items skipped). False, naming the bad item in error, when one does not
@@ -55,7 +62,8 @@ SignatureVerdict verifyPackageFile(const std::vector<SigningPublicKey>& keys,
                                    const std::string& path, const std::string& packageCode,
                                    const std::string& versionName,
                                    const std::string& signatureBase64, size_t* keyIndex = nullptr,
-                                   std::string* statement = nullptr);
+                                   std::string* statement = nullptr,
+                                   int32_t deltaFromVersionValue = 0);
 
 // The same for a statement already built.
 SignatureVerdict verifyStatement(const std::vector<SigningPublicKey>& keys,

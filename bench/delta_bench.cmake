@@ -1,0 +1,7 @@
+if(TARGET update-delta)
+  add_executable(delta_bench ${CMAKE_CURRENT_SOURCE_DIR}/delta_bench.cpp)
+  target_link_libraries(delta_bench PRIVATE updater_delta)
+  target_compile_definitions(delta_bench PRIVATE UPDATE_DELTA="$<TARGET_FILE:update-delta>")
+  add_dependencies(delta_bench update-delta)
+  project_warnings(delta_bench)
+endif()
