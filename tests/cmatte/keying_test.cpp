@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 
 #include "key_scene.h"
@@ -136,6 +137,40 @@ TEST(KeyingNV12, ContiguousOutputEqualsSplitPlanes) {
     std::vector<std::uint8_t> joined = split.planes[0];
     joined.insert(joined.end(), split.planes[1].begin(), split.planes[1].end());
     EXPECT_EQ(one, joined);
+}
+
+// FNV-1a over every plane of a frame.
+std::uint64_t checksum(const Frame& f) {
+    std::uint64_t h = 1469598103934665603ull;
+    for (const testframes::Bytes& plane : f.planes)
+        for (std::uint8_t b : plane) h = (h ^ b) * 1099511628211ull;
+    return h;
+}
+
+// The output with every option at its default, fixed for each keyer and
+// layout: options added later must leave it byte for byte as it was.
+// Recorded on PoCL; the keyers' arithmetic is fixed, the device's rounding is
+// not, so another OpenCL device may need its own figures.
+TEST(KeyingDefaults, OutputIsByteForByteUnchanged) {
+    const struct {
+        Case c;
+        std::uint64_t expected;
+    } cases[] = {
+        {{Backdrop::kGreen, 2, Layout::kNV12}, 0xde3516dd44c2a7c6ull},
+        {{Backdrop::kGreen, 2, Layout::kI420}, 0x9104bde5d49b7582ull},
+        {{Backdrop::kGreen, 2, Layout::kYUY2}, 0xecc894ee3b4e49a1ull},
+        {{Backdrop::kBlue, 3, Layout::kNV12}, 0xeb47cf2ecca97ef1ull},
+        {{Backdrop::kGreen, 2, Layout::kNV12, 1}, 0x55e330291f1389a9ull},
+        {{Backdrop::kGreen, 2, Layout::kYUY2, 1}, 0x4cf33c242ee5e1f0ull},
+    };
+    for (const auto& [c, expected] : cases) {
+        const testframes::KeyScene scene = testframes::make_key_scene(kW, kH, c.backdrop, 9);
+        ColorMatting cm(c.version, 0);
+        cm.setParams_KeyColor(c.keyColor);
+        Frame out = key_once(cm, scene, c.layout);
+        out = key_once(cm, scene, c.layout);  // the second frame uses the steadied threshold
+        EXPECT_EQ(checksum(out), expected) << name_of(c) << " 0x" << std::hex << checksum(out);
+    }
 }
 
 TEST(KeyHistogram, GpuHistogramEqualsTheKeyImageCounted) {
