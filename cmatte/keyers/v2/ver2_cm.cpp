@@ -4,6 +4,7 @@
 
 #include "gpu_runtime/frame_pass.h"
 #include "gpu_runtime/gpu_print.h"
+#include "keyers/v2/ver2_kernels.h"
 #include "keyers/working_plane.h"
 
 extern const gpurt::EmbeddedProgram ver2_cm_program;
@@ -13,58 +14,12 @@ namespace {
 using cmatte::Element;
 using gpurt::FrameLayout;
 
-const char kCk0[] = "Error @clCreateKernel0:%d\n";
-const char kCk1[] = "Error @clCreateKernel1:%d\n";
-const char kCk4[] = "Error @clCreateKernel4:%d\n";
-const char kCk28[] = "Error @clCreateKernel28:%d\n";
-const char kCk29[] = "Error @clCreateKernel29:%d\n";
-
 const gpurt::ContextVariant kVariant{
     {"Intel(R) OpenCL HD Graphics", "Intel(R) OpenCL Graphics"},
     gpurt::QueueApi::kLegacy,
     1,
     "Error @clBuildProgram-cl-2.1:%d\n",
-    {{"nv12_GM_cal_LabA_w2h2", kCk0},
-     {"nv12_GM_cal_LabA", kCk1},
-     {"nv12_GM_cal_LabB", kCk1},
-     {"yuy2_GM_cal_LabA_w2h2", kCk0},
-     {"yuy2_GM_cal_LabA", kCk1},
-     {"yuy2_GM_cal_LabB", kCk1},
-     {"i420_GM_cal_LabA", kCk1},
-     {"i420_GM_cal_LabB", kCk1},
-     {"nv12_GM_blendForeAndBack", "Error @clCreateKernel2:%d\n"},
-     {"yuy2_GM_blendForeAndBack", "Error @clCreateKernel2:%d\n"},
-     {"i420_GM_blendForeAndBack", "Error @clCreateKernel2:%d\n"},
-     {"nv12_GM_stat_HistQ_LabA_color", kCk4},
-     {"nv12_GM_accm_HistQ_LabA_color", kCk4},
-     {"nv12_GM_downSampleW4H4_LabA_color", kCk4},
-     {"nv12_GM_downSampleW2H2_LabA_color", "Error @clCreateKernel5:%d\n"},
-     {"nv12_GM_upSampleW2H2_LabA_color", "Error @clCreateKernel6:%d\n"},
-     {"nv12_GM_upSampleW4H4_SpeedUp_LabA_color", "Error @clCreateKernel66:%d\n"},
-     {"nv12_GM_upSampleW4H4_LabA_color", "Error @clCreateKernel7:%d\n"},
-     {"nv12_GM_thres_segment_LabA", "Error @clCreateKernel8:%d\n"},
-     {"nv12_GM_single_div", "Error @clCreateKernel10:%d\n"},
-     {"nv12_GM_single_sub", "Error @clCreateKernel11:%d\n"},
-     {"nv12_GM_single_add", "Error @clCreateKernel12:%d\n"},
-     {"nv12_GM_single_mul", "Error @clCreateKernel13:%d\n"},
-     {"nv12_GM_single_mul2", "Error @clCreateKernel14:%d\n"},
-     {"nv12_GM_single_mul_add", "Error @clCreateKernel15:%d\n"},
-     {"nv12_GM_single_mul_sub", "Error @clCreateKernel16:%d\n"},
-     {"nv12_GM_yuv2rgb", "Error @clCreateKernel25:%d\n"},
-     {"yuy2_GM_yuv2rgb", "Error @clCreateKernel251:%d\n"},
-     {"nv12_GM_mean_stat_w4_h4", "Error @clCreateKernel26:%d\n"},
-     {"nv12_GM_mean_stat_w2_h2", "Error @clCreateKernel27:%d\n"},
-     {"nv12_GM_alpha_gaussBlur", kCk28},
-     {"nv12_GM_alpha_erosion3x3", kCk28},
-     {"copy_image_to_buffer", kCk29},
-     {"nv12_GM_buffer_meanBlur", kCk29},
-     {"nv12_GM_buffer_meanBlur_sepX", kCk29},
-     {"nv12_GM_buffer_meanBlur_sepY", kCk29},
-     {"nv12_GM_alpha_meanBlur_R4X", "Error @clCreateKernel34:%d\n"},
-     {"nv12_GM_alpha_meanBlur_R4Y", "Error @clCreateKernel35:%d\n"},
-     {"nv12_GM_alpha_meanBlur_R8X", "Error @clCreateKernel36:%d\n"},
-     {"nv12_GM_alpha_meanBlur_R8Y", "Error @clCreateKernel37:%d\n"},
-     {"copy_buffer_to_image", kCk29}},
+    cmatte::ver2_kernel_list(),
     64,
     ver2_cm_program,
 };
@@ -166,7 +121,7 @@ void ver2_cm::prepare_frame(FrameLayout layout, int w, int h) {
         mFrameH = h;
         Gb_.reset();
         Ga_.reset();
-        for (int i = cmatte::kQuarterPlanes - 1; i >= 0; --i) mQuarter[i].reset();
+        for (int i = cmatte::Quarter::kCount - 1; i >= 0; --i) mQuarter[i].reset();
         mGeometry = cmatte::ver2_geometry(w, h);
         create_quarter_planes(mGeometry);
         if (resized) mHistory.resetThresholdHistory();
@@ -223,7 +178,7 @@ void ver2_cm::run(FrameLayout layout, int w, int h, const std::uint8_t* const ca
     WorkingSet& work = set.work;
     const cmatte::KeyPlanes keyPlanes{work.K, work.S, work.M, work.A8, work.Af};
     cmatte::GuidePlanes guide{{}, Ga_, Gb_};
-    for (int i = 0; i < cmatte::kQuarterPlanes; ++i) guide.quarter[i] = mQuarter[i];
+    for (int i = 0; i < cmatte::Quarter::kCount; ++i) guide.quarter[i] = mQuarter[i];
 
     camImages.upload(queue(), cam, kFrameMessages);
     bgImages.upload(queue(), bg, kFrameMessages);

@@ -72,7 +72,7 @@ private:
     int mFrameW = 0, mFrameH = 0;
     cmatte::Ver2Geometry mGeometry{};
     cmatte::ThresholdHistory mHistory;
-    gpurt::MemObject mQuarter[cmatte::kQuarterPlanes];
+    gpurt::MemObject mQuarter[cmatte::Quarter::kCount];
     gpurt::MemObject Ga_, Gb_;  // per object, so objects of different frame sizes can alternate
     std::array<LayoutSet, 3> mLayouts;  // in FrameLayout order
     std::array<std::uint32_t, 256> mHistogram{};

@@ -13,51 +13,26 @@
 
 namespace cmatte {
 
-// Kernels in creation order (the launched ones are named).
-enum Ver2Kernel {
-    kNv12CalLabA = 1,
-    kNv12CalLabB = 2,
-    kYuy2CalLabA = 4,
-    kYuy2CalLabB = 5,
-    kI420CalLabA = 6,
-    kI420CalLabB = 7,
-    kNv12Blend = 8,
-    kYuy2Blend = 9,
-    kI420Blend = 10,
-    kStatHist = 11,
-    kAccmHist = 12,
-    kDownSample44 = 13,
-    kDownSample22 = 14,
-    kUpSample44SpeedUp = 16,
-    kSegment = 18,
-    kDiv = 19,
-    kMul2 = 23,
-    kMulAdd = 24,
-    kMulSub = 25,
-    kGaussBlur = 30,
-    kBoxR8X = 38,
-    kBoxR8Y = 39,
-    kVer2KernelCount = 41,
-};
-
 // Planes of the guided filter at quarter size.
-enum QuarterPlane {
-    Kq,
-    Mq,
-    KK,
-    KM,
-    meanK,
-    meanM,
-    meanKK,
-    meanKM,
-    varK,
-    covKM,
-    a,
-    b,
-    meanA,
-    meanB,
-    scratch,
-    kQuarterPlanes
+struct Quarter {
+    enum Plane {
+        Kq,
+        Mq,
+        KK,
+        KM,
+        meanK,
+        meanM,
+        meanKK,
+        meanKM,
+        varK,
+        covKM,
+        a,
+        b,
+        meanA,
+        meanB,
+        scratch,
+        kCount
+    };
 };
 
 // Frame-size planes a frame's passes read and write (borrowed handles).
@@ -65,7 +40,7 @@ struct KeyPlanes {
     cl_mem K, S, M, A8, Af;
 };
 struct GuidePlanes {
-    std::array<cl_mem, kQuarterPlanes> quarter;
+    std::array<cl_mem, Quarter::kCount> quarter;
     cl_mem Ga, Gb;
 };
 
