@@ -89,6 +89,11 @@ void ver2_cm::create_quarter_planes(const cmatte::Ver2Geometry& g) {
             cmatte::create_working_plane(mDc.context, queue(), g.qw, g.qh, Element::kFloat));
         if (!plane) return;
     }
+    for (gpurt::MemObject& plane : mBackdrop) {
+        plane.reset(
+            cmatte::create_working_plane(mDc.context, queue(), g.qw, g.qh, Element::kFloat));
+        if (!plane) return;
+    }
     Ga_.reset(
         cmatte::create_working_plane(mDc.context, queue(), g.fullW, g.fullH, Element::kFloat));
     if (Ga_)
@@ -106,6 +111,7 @@ void ver2_cm::create_working_set(WorkingSet& work, int w, int h) {
                   {&work.A8, w, h, Element::kByte},
                   {&work.S, w, h, Element::kByte},
                   {&work.M, w, h, Element::kByte},
+                  {&work.near, w, h, Element::kByte},
                   {&work.half, (w + 1) / 2, (h + 1) / 2, Element::kByte},
                   {&work.quarter, (w + 3) / 4, (h + 3) / 4, Element::kByte}};
     for (const auto& p : planes) {
@@ -121,6 +127,7 @@ void ver2_cm::prepare_frame(FrameLayout layout, int w, int h) {
         mFrameH = h;
         Gb_.reset();
         Ga_.reset();
+        for (int i = 3; i >= 0; --i) mBackdrop[i].reset();
         for (int i = cmatte::Quarter::kCount - 1; i >= 0; --i) mQuarter[i].reset();
         mGeometry = cmatte::ver2_geometry(w, h);
         create_quarter_planes(mGeometry);
@@ -187,10 +194,29 @@ void ver2_cm::run(FrameLayout layout, int w, int h, const std::uint8_t* const ca
         cmatte::key_pass(camImages, mLinImage, mLabImage, mKeyColor, keyPlanes, mGeometry));
     const int t0 = keyHistogramThreshold(launcher, work, w, h);
     mLastThreshold = mHistory.stabiliseThreshold(t0, mCoffThres, mKeyColor);
-    gpurt::run_passes(launcher,
-                      cmatte::matte_passes(keyPlanes, guide, mGeometry, w, h, mLastThreshold));
-    launcher.run(
-        cmatte::blend_pass(camImages, bgImages, outImages, keyPlanes, mKeyColor, mGeometry));
+    cmatte::MatteRefine matteRefine;
+    mLastClear =
+        mRefine.detailKeep ? cmatte::backdrop_lower_edge(mHistogram.data(), mLastThreshold) : 0;
+    matteRefine.clearThreshold = mLastClear;
+    matteRefine.adjust = mRefine.changes_matte();
+    matteRefine.clipBlack = mRefine.clipBlack;
+    matteRefine.clipWhite = mRefine.clipWhite;
+    matteRefine.garbage = mRefine.garbage;
+    matteRefine.holdout = mRefine.holdout;
+    gpurt::run_passes(launcher, cmatte::matte_passes(keyPlanes, guide, mGeometry, w, h,
+                                                     mLastThreshold, matteRefine));
+    if (mRefine.changes_blend()) {
+        const cmatte::BlendRefinePlanes refinePlanes{
+            work.near,
+            {mBackdrop[0], mBackdrop[1], mBackdrop[2], mBackdrop[3]},
+            mQuarter[cmatte::Quarter::scratch]};
+        gpurt::run_passes(launcher, cmatte::refined_blend_passes(camImages, bgImages, outImages,
+                                                                 keyPlanes, refinePlanes, mRefine,
+                                                                 mKeyColor, mGeometry, w, h));
+    } else {
+        launcher.run(
+            cmatte::blend_pass(camImages, bgImages, outImages, keyPlanes, mKeyColor, mGeometry));
+    }
 
     // I420 reports the reads so far after its chroma reads.
     gpurt::StepStatuses reads;

@@ -67,7 +67,17 @@ const std::vector<gpurt::KernelEntry>& ver2_kernel_list() {
         {"nv12_GM_alpha_meanBlur_R4Y", "Error @clCreateKernel35:%d\n"},
         {"nv12_GM_alpha_meanBlur_R8X", "Error @clCreateKernel36:%d\n"},
         {"nv12_GM_alpha_meanBlur_R8Y", "Error @clCreateKernel37:%d\n"},
-        {"copy_buffer_to_image", kCk29}};
+        {"copy_buffer_to_image", kCk29},
+        // The refinements' kernels.
+        {"v2_segment_keep", "Error @clCreateKernel42:%d\n"},
+        {"v2_matte_adjust", "Error @clCreateKernel43:%d\n"},
+        {"v2_matte_keep", "Error @clCreateKernel43:%d\n"},
+        {"nv12_backdrop_sums", "Error @clCreateKernel44:%d\n"},
+        {"i420_backdrop_sums", "Error @clCreateKernel44:%d\n"},
+        {"yuy2_backdrop_sums", "Error @clCreateKernel44:%d\n"},
+        {"nv12_refined_blend", "Error @clCreateKernel45:%d\n"},
+        {"i420_refined_blend", "Error @clCreateKernel45:%d\n"},
+        {"yuy2_refined_blend", "Error @clCreateKernel45:%d\n"}};
     return list;
 }
 
@@ -95,6 +105,18 @@ const Ver2Kernels& ver2_kernels() {
         index_of("nv12_GM_alpha_gaussBlur"),
         index_of("nv12_GM_alpha_meanBlur_R8X"),
         index_of("nv12_GM_alpha_meanBlur_R8Y"),
+        index_of("nv12_GM_buffer_meanBlur_sepX"),
+        index_of("nv12_GM_buffer_meanBlur_sepY"),
+        index_of("v2_segment_keep"),
+        index_of("v2_matte_adjust"),
+        index_of("v2_matte_keep"),
+        index_of("nv12_GM_alpha_erosion3x3"),
+        index_of("nv12_backdrop_sums"),
+        index_of("i420_backdrop_sums"),
+        index_of("yuy2_backdrop_sums"),
+        index_of("nv12_refined_blend"),
+        index_of("i420_refined_blend"),
+        index_of("yuy2_refined_blend"),
     };
     return kernels;
 }

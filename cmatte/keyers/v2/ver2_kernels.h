@@ -16,7 +16,11 @@ struct Ver2Kernels {
     int statHist, accmHist;
     int downSample44, downSample22, upSample44SpeedUp;
     int segment, div, mul2, mulAdd, mulSub;
-    int gaussBlur, boxR8X, boxR8Y;
+    int gaussBlur, boxR8X, boxR8Y, boxX, boxY;
+    // The refinements'.
+    int segmentKeep, matteAdjust, matteKeep, erosion;
+    int nv12BackdropSums, i420BackdropSums, yuy2BackdropSums;
+    int nv12RefinedBlend, i420RefinedBlend, yuy2RefinedBlend;
 };
 
 const std::vector<gpurt::KernelEntry>& ver2_kernel_list();

@@ -30,19 +30,21 @@ struct KeyLayout {
     int Ver2Kernels::*labA;
     int Ver2Kernels::*labB;
     int Ver2Kernels::*blend;
+    int Ver2Kernels::*backdropSums;
+    int Ver2Kernels::*refinedBlend;
     const char* labAFailed;
     const char* labBFailed;
 };
 const KeyLayout kKeyLayouts[] = {
     {"exec_ColorMatting_NV12", &Ver2Kernels::nv12CalLabA, &Ver2Kernels::nv12CalLabB,
-     &Ver2Kernels::nv12Blend, "Error @exec_NV12_GM_cal_LabA:%d\n",
-     "Error @exec_NV12_GM_cal_LabA:%d\n"},
+     &Ver2Kernels::nv12Blend, &Ver2Kernels::nv12BackdropSums, &Ver2Kernels::nv12RefinedBlend,
+     "Error @exec_NV12_GM_cal_LabA:%d\n", "Error @exec_NV12_GM_cal_LabA:%d\n"},
     {"exec_ColorMatting_I420", &Ver2Kernels::i420CalLabA, &Ver2Kernels::i420CalLabB,
-     &Ver2Kernels::i420Blend, "Error @exec_YUY2_GM_cal_LabA:%d\n",
-     "Error @exec_YUY2_GM_cal_LabB:%d\n"},
+     &Ver2Kernels::i420Blend, &Ver2Kernels::i420BackdropSums, &Ver2Kernels::i420RefinedBlend,
+     "Error @exec_YUY2_GM_cal_LabA:%d\n", "Error @exec_YUY2_GM_cal_LabB:%d\n"},
     {"exec_ColorMatting_YUY2", &Ver2Kernels::yuy2CalLabA, &Ver2Kernels::yuy2CalLabB,
-     &Ver2Kernels::yuy2Blend, "Error @exec_YUY2_GM_cal_LabA:%d\n",
-     "Error @exec_YUY2_GM_cal_LabB:%d\n"},
+     &Ver2Kernels::yuy2Blend, &Ver2Kernels::yuy2BackdropSums, &Ver2Kernels::yuy2RefinedBlend,
+     "Error @exec_YUY2_GM_cal_LabA:%d\n", "Error @exec_YUY2_GM_cal_LabB:%d\n"},
 };
 
 const KeyLayout& key_layout(FrameLayout layout) { return kKeyLayouts[static_cast<int>(layout)]; }
@@ -116,13 +118,21 @@ std::vector<Pass> histogram_passes(const HistogramTier& tier, cl_mem K, cl_mem h
 }
 
 std::vector<Pass> matte_passes(const KeyPlanes& planes, const GuidePlanes& guide,
-                               const Ver2Geometry& g, int w, int h, int threshold) {
+                               const Ver2Geometry& g, int w, int h, int threshold,
+                               const MatteRefine& refine) {
     const std::array<cl_mem, Quarter::kCount>& q = guide.quarter;
     std::vector<Pass> passes;
-    passes.push_back(pass(kernels().segment,
-                          numbered({mem(planes.K), mem(planes.S), mem(planes.M),
-                                    KernelArg::f32(static_cast<float>(threshold) / 255.0f)}),
-                          g.frame, "Error @exec_NV12_GM_thres_Segment:%d\n"));
+    const KernelArg t = KernelArg::f32(static_cast<float>(threshold) / 255.0f);
+    if (refine.clearThreshold > threshold)
+        passes.push_back(pass(
+            kernels().segmentKeep,
+            numbered({mem(planes.K), mem(planes.S), mem(planes.M), t,
+                      KernelArg::f32((static_cast<float>(refine.clearThreshold) - 0.5f) / 255.0f)}),
+            g.frame, "Error @exec_NV12_GM_thres_Segment:%d\n"));
+    else
+        passes.push_back(pass(kernels().segment,
+                              numbered({mem(planes.K), mem(planes.S), mem(planes.M), t}), g.frame,
+                              "Error @exec_NV12_GM_thres_Segment:%d\n"));
 
     // Guided filter with K as guide and M as input, result in Af.
     const KernelArg qw = KernelArg::i32(g.qw), qh = KernelArg::i32(g.qh);
@@ -167,6 +177,28 @@ std::vector<Pass> matte_passes(const KeyPlanes& planes, const GuidePlanes& guide
                           numbered({mem(guide.Gb), mem(planes.K), mem(guide.Ga), mem(planes.Af)}),
                           g.frame, kDotMulFailed));
 
+    if (refine.clearThreshold > threshold) {
+        // The guided filter fits alpha linearly to K over wide windows, which
+        // cannot hold both kept detail and the rest of the subject at 1 near
+        // the backdrop: the segmentation's inside, eroded by 3 pixels, stays 1.
+        const KernelArg fw = KernelArg::i32(w), fh = KernelArg::i32(h);
+        for (auto [src, dst] : {std::pair{planes.M, planes.A8}, std::pair{planes.A8, planes.M},
+                                std::pair{planes.M, planes.A8}})
+            passes.push_back(pass(kernels().erosion, numbered({mem(src), fw, fh, mem(dst)}),
+                                  g.frame, "Error @exec_erosion:%d\n"));
+        passes.push_back(pass(kernels().matteKeep, numbered({mem(planes.Af), mem(planes.A8)}),
+                              g.frame, "Error @exec_matte_keep:%d\n"));
+    }
+    if (refine.adjust) {
+        std::vector<ArgStep> args;
+        add_plain(args, mem(planes.Af));
+        add_plain(args, KernelArg::f32(refine.clipBlack));
+        add_plain(args, KernelArg::f32(refine.clipWhite));
+        for (const FrameRect& r : {refine.garbage, refine.holdout})
+            for (int v : {r.x, r.y, r.empty() ? 0 : r.w, r.h}) add_plain(args, KernelArg::i32(v));
+        passes.push_back(
+            pass(kernels().matteAdjust, std::move(args), g.frame, "Error @exec_matte_adjust:%d\n"));
+    }
     passes.push_back(pass(kernels().gaussBlur,
                           {{mem(planes.Af), kSmoothArg, 3025},
                            {KernelArg::i32(w), kSmoothArg, 3028},
@@ -189,6 +221,62 @@ Pass blend_pass(const gpurt::FrameImages& cam, const gpurt::FrameImages& bg,
     const bool nv12 = cam.layout() == FrameLayout::kNv12;
     return pass(kernels().*key_layout(cam.layout()).blend, std::move(args),
                 nv12 ? g.nv12Blend : g.frame, "Error @exec_NV12_GM_ForebackBlend:%d\n");
+}
+
+std::vector<Pass> refined_blend_passes(const gpurt::FrameImages& cam, const gpurt::FrameImages& bg,
+                                       const gpurt::FrameImages& out, const KeyPlanes& planes,
+                                       const BlendRefinePlanes& refinePlanes,
+                                       const Refinements& refine, int keyColor,
+                                       const Ver2Geometry& g, int w, int h) {
+    const KeyLayout& layout = key_layout(cam.layout());
+    std::vector<Pass> passes;
+    std::array<cl_mem, 4> backdrop{planes.A8, planes.A8, planes.A8, planes.A8};  // unread unmixed
+    if (refine.unmix) {
+        backdrop = refinePlanes.backdrop;
+        std::vector<ArgStep> args;
+        add_frame(args, cam);
+        add_plain(args, mem(planes.A8));
+        add_plain(args, KernelArg::i32(w));
+        add_plain(args, KernelArg::i32(h));
+        for (cl_mem plane : backdrop) add_plain(args, mem(plane));
+        passes.push_back(pass(kernels().*layout.backdropSums, std::move(args), g.quarter,
+                              "Error @exec_backdrop_sums:%d\n"));
+        // Box means of the sums over 17 x 17 quarter pixels: their ratio is the
+        // mean backdrop colour around each quarter pixel.
+        const KernelArg qw = KernelArg::i32(g.qw), qh = KernelArg::i32(g.qh);
+        for (cl_mem plane : backdrop) {
+            passes.push_back(pass(kernels().boxR8X,
+                                  numbered({mem(plane), qw, qh, mem(refinePlanes.quarterScratch)}),
+                                  g.box, kBoxFailed));
+            passes.push_back(pass(kernels().boxR8Y,
+                                  numbered({mem(refinePlanes.quarterScratch), qw, qh, mem(plane)}),
+                                  g.box, kBoxFailed));
+        }
+    }
+    cl_mem near = planes.A8;
+    if (refine.spillRange > 0) {
+        near = refinePlanes.near;
+        const KernelArg radius = KernelArg::i32(refine.spillRange);
+        // The segmentation mask is free once the matte is made.
+        passes.push_back(pass(kernels().boxX, numbered({mem(planes.A8), mem(planes.M), radius}),
+                              g.frame, kBoxFailed));
+        passes.push_back(pass(kernels().boxY, numbered({mem(planes.M), mem(near), radius}), g.frame,
+                              kBoxFailed));
+    }
+    std::vector<ArgStep> args;
+    add_frame(args, cam);
+    add_frame(args, bg);
+    add_plain(args, mem(planes.A8));
+    add_plain(args, mem(near));
+    for (cl_mem plane : backdrop) add_plain(args, mem(plane));
+    add_plain(args, KernelArg::i32(keyColor));
+    add_plain(args, KernelArg::f32(refine.spillStrength));
+    add_plain(args, KernelArg::i32(refine.unmix ? 1 : 0));
+    add_frame(args, out);
+    const bool nv12 = cam.layout() == FrameLayout::kNv12;
+    passes.push_back(pass(kernels().*layout.refinedBlend, std::move(args),
+                          nv12 ? g.nv12Blend : g.frame, "Error @exec_NV12_GM_ForebackBlend:%d\n"));
+    return passes;
 }
 
 }  // namespace cmatte

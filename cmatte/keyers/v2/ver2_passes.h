@@ -8,6 +8,7 @@
 
 #include "gpu_runtime/frame_images.h"
 #include "gpu_runtime/frame_pass.h"
+#include "keyers/refinements.h"
 #include "keyers/v2/key_threshold.h"
 #include "keyers/v2/ver2_geometry.h"
 
@@ -57,10 +58,35 @@ gpurt::Pass key_pass(const gpurt::FrameImages& cam, cl_mem linearisation, cl_mem
 std::vector<gpurt::Pass> histogram_passes(const HistogramTier& tier, cl_mem K, cl_mem half,
                                           cl_mem quarter, cl_mem rows, cl_mem total);
 
+// What the refinements change in the matte passes; the default changes nothing.
+struct MatteRefine {
+    int clearThreshold = 0;  // detail keep above the threshold: the backdrop peak's lower edge
+    bool adjust = false;     // levels and rectangles
+    float clipBlack = 0.0f, clipWhite = 1.0f;
+    FrameRect garbage, holdout;
+};
+
 // From the threshold to the 8-bit matte: segmentation, the guided filter at
-// quarter size, smoothing.
+// quarter size, levels and rectangles when asked, smoothing.
 std::vector<gpurt::Pass> matte_passes(const KeyPlanes& planes, const GuidePlanes& guide,
-                                      const Ver2Geometry& g, int w, int h, int threshold);
+                                      const Ver2Geometry& g, int w, int h, int threshold,
+                                      const MatteRefine& refine = {});
+
+// Planes of the refined blend: the matte's surroundings within the spill
+// range (frame size, byte), the local backdrop colour's sums Y, Cb, Cr and
+// count (quarter size, float) and a quarter-size scratch plane.
+struct BlendRefinePlanes {
+    cl_mem near;
+    std::array<cl_mem, 4> backdrop;
+    cl_mem quarterScratch;
+};
+
+// The blend with refinements: the local backdrop colour when unmixing, the
+// matte's surroundings for a spill range, then the refined blend.
+std::vector<gpurt::Pass> refined_blend_passes(
+    const gpurt::FrameImages& cam, const gpurt::FrameImages& bg, const gpurt::FrameImages& out,
+    const KeyPlanes& planes, const BlendRefinePlanes& refinePlanes, const Refinements& refine,
+    int keyColor, const Ver2Geometry& g, int w, int h);
 
 // Camera over background by the matte, into the output frame.
 gpurt::Pass blend_pass(const gpurt::FrameImages& cam, const gpurt::FrameImages& bg,
