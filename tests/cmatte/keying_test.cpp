@@ -173,6 +173,60 @@ TEST(KeyingDefaults, OutputIsByteForByteUnchanged) {
     }
 }
 
+// Each refinement against the default on a small hard scene with known truth:
+// the composite's PSNR moves by at least `gain` dB (negative: drops by as much).
+TEST(KeyingRefinements, EachMovesItsSceneTheRightWay) {
+    using testframes::HardScene;
+    constexpr int w = 320, h = 180;
+    const struct {
+        const char* what;
+        HardScene scene;
+        void (*refine)(ColorMatting&);
+        double gain;
+    } cases[] = {
+        {"detail keep holds pale stripes", HardScene::kPaleDetail,
+         [](ColorMatting& cm) { cm.setParams_v2_detail_keep(1); }, 5.0},
+        {"unmixing takes the backdrop's tint off the rim", HardScene::kSpillRim,
+         [](ColorMatting& cm) { cm.setParams_v2_unmix(1); }, 1.0},
+        {"a spill range despills the opaque rim", HardScene::kSpillRim,
+         [](ColorMatting& cm) { cm.setParams_v2_spill(1.0f, 6); }, 0.15},
+        {"spill strength 0 leaves the tint", HardScene::kSpillRim,
+         [](ColorMatting& cm) { cm.setParams_v2_spill(0.0f, 0); }, -0.3},
+        {"garbage rectangle keys the subject outside it", HardScene::kPaleDetail,
+         [](ColorMatting& cm) { cm.setParams_v2_garbage(0, 0, w / 2, h); }, -3.0},
+        {"holdout rectangle keeps the backdrop inside it", HardScene::kSpillRim,
+         [](ColorMatting& cm) { cm.setParams_v2_holdout(0, 0, 40, 40); }, -3.0},
+        {"version 1 ignores the refinements", HardScene::kPaleDetail,
+         [](ColorMatting& cm) {
+             cm.switchAlgVersion(1, 0);
+             cm.setParams_KeyColor(2);
+             cm.setParams_v2_refine(1);
+             cm.setParams_v2_garbage(0, 0, 4, 4);
+         },
+         0.0},
+    };
+    for (const auto& c : cases) {
+        const testframes::KeyScene scene = testframes::make_hard_scene(w, h, c.scene, 3);
+        const Frame truth = testframes::to_frame(scene.truth, Layout::kNV12);
+        double psnr[2];
+        for (int refined = 0; refined < 2; ++refined) {
+            ColorMatting cm(c.gain == 0.0 ? 1 : 2, 0);
+            cm.setParams_KeyColor(2);
+            if (refined) c.refine(cm);
+            key_once(cm, scene, Layout::kNV12);
+            psnr[refined] = testframes::psnr(key_once(cm, scene, Layout::kNV12), truth);
+        }
+        std::printf("%s: %.2f -> %.2f dB\n", c.what, psnr[0], psnr[1]);
+        if (c.gain > 0) {
+            EXPECT_GT(psnr[1] - psnr[0], c.gain) << c.what;
+        } else if (c.gain < 0) {
+            EXPECT_LT(psnr[1] - psnr[0], c.gain) << c.what;
+        } else {
+            EXPECT_EQ(psnr[1], psnr[0]) << c.what;
+        }
+    }
+}
+
 TEST(KeyHistogram, GpuHistogramEqualsTheKeyImageCounted) {
     for (auto [w, h] : {std::pair{320, 240}, std::pair{1440, 64}, std::pair{2048, 16}}) {
         const testframes::KeyScene scene = testframes::make_key_scene(w, h, Backdrop::kGreen, 11);
