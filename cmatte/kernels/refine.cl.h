@@ -34,12 +34,35 @@ __kernel void v2_segment_keep(CPlane K, CPlane S, Plane M, float threshold, floa
   store4(M, header(M), t, y, select((float4)1.0f, (float4)0.0f, backdrop));
 }
 
-// Frame grid, in place on the float matte: at least `keep` (the segmentation
-// eroded, where detail keep holds the subject's inside at 1).
-__kernel void v2_matte_keep(Plane A, CPlane keep) {
+// Frame grid, in place on the float matte: 1 where the segmentation is
+// subject over the whole 7 x 7 window around the pixel, 0 where the key value
+// is clear backdrop (above `clear`) over the whole window. (The guided filter
+// fits alpha linearly to K over wide windows; with kept detail between the
+// subject's other colours and the backdrop in K, that fit leaves holes inside
+// and a haze outside.)
+__kernel void v2_matte_trimap(Plane A, CPlane M, CPlane K, float clear) {
   const int t = get_global_id(0), y = get_global_id(1);
+  const int4 hm = header(M), hk = header(K);
+  // Columns 4t-3 .. 4t+6 over rows y-3 .. y+3.
+  float subject[10], backdrop[10];
+  for (int i = 0; i < 10; ++i) subject[i] = backdrop[i] = 1.0f;
+  for (int dy = -3; dy <= 3; ++dy)
+    for (int i = 0; i < 10; ++i) {
+      subject[i] = fmin(subject[i], load1(M, hm, 4 * t - 3 + i, y + dy));
+      backdrop[i] = fmin(backdrop[i], load1(K, hk, 4 * t - 3 + i, y + dy) > clear ? 1.0f : 0.0f);
+    }
+  float inside[4], outside[4];
+  for (int j = 0; j < 4; ++j) {
+    inside[j] = outside[j] = 1.0f;
+    for (int i = j; i < j + 7; ++i) {
+      inside[j] = fmin(inside[j], subject[i]);
+      outside[j] = fmin(outside[j], backdrop[i]);
+    }
+  }
   const int4 ha = header(A);
-  store4(A, ha, t, y, fmax(load4(A, ha, t, y), load4(keep, header(keep), t, y)));
+  store4(A, ha, t, y,
+         clamp(load4(A, ha, t, y), (float4)(inside[0], inside[1], inside[2], inside[3]),
+               1.0f - (float4)(outside[0], outside[1], outside[2], outside[3])));
 }
 
 // ---- matte levels and rectangles ------------------------------------------------

@@ -71,7 +71,7 @@ const std::vector<gpurt::KernelEntry>& ver2_kernel_list() {
         // The refinements' kernels.
         {"v2_segment_keep", "Error @clCreateKernel42:%d\n"},
         {"v2_matte_adjust", "Error @clCreateKernel43:%d\n"},
-        {"v2_matte_keep", "Error @clCreateKernel43:%d\n"},
+        {"v2_matte_trimap", "Error @clCreateKernel43:%d\n"},
         {"nv12_backdrop_sums", "Error @clCreateKernel44:%d\n"},
         {"i420_backdrop_sums", "Error @clCreateKernel44:%d\n"},
         {"yuy2_backdrop_sums", "Error @clCreateKernel44:%d\n"},
@@ -109,8 +109,7 @@ const Ver2Kernels& ver2_kernels() {
         index_of("nv12_GM_buffer_meanBlur_sepY"),
         index_of("v2_segment_keep"),
         index_of("v2_matte_adjust"),
-        index_of("v2_matte_keep"),
-        index_of("nv12_GM_alpha_erosion3x3"),
+        index_of("v2_matte_trimap"),
         index_of("nv12_backdrop_sums"),
         index_of("i420_backdrop_sums"),
         index_of("yuy2_backdrop_sums"),

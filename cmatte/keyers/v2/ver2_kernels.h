@@ -18,7 +18,7 @@ struct Ver2Kernels {
     int segment, div, mul2, mulAdd, mulSub;
     int gaussBlur, boxR8X, boxR8Y, boxX, boxY;
     // The refinements'.
-    int segmentKeep, matteAdjust, matteKeep, erosion;
+    int segmentKeep, matteAdjust, matteTrimap;
     int nv12BackdropSums, i420BackdropSums, yuy2BackdropSums;
     int nv12RefinedBlend, i420RefinedBlend, yuy2RefinedBlend;
 };

@@ -123,12 +123,12 @@ std::vector<Pass> matte_passes(const KeyPlanes& planes, const GuidePlanes& guide
     const std::array<cl_mem, Quarter::kCount>& q = guide.quarter;
     std::vector<Pass> passes;
     const KernelArg t = KernelArg::f32(static_cast<float>(threshold) / 255.0f);
+    const KernelArg clear =
+        KernelArg::f32((static_cast<float>(refine.clearThreshold) - 0.5f) / 255.0f);
     if (refine.clearThreshold > threshold)
-        passes.push_back(pass(
-            kernels().segmentKeep,
-            numbered({mem(planes.K), mem(planes.S), mem(planes.M), t,
-                      KernelArg::f32((static_cast<float>(refine.clearThreshold) - 0.5f) / 255.0f)}),
-            g.frame, "Error @exec_NV12_GM_thres_Segment:%d\n"));
+        passes.push_back(pass(kernels().segmentKeep,
+                              numbered({mem(planes.K), mem(planes.S), mem(planes.M), t, clear}),
+                              g.frame, "Error @exec_NV12_GM_thres_Segment:%d\n"));
     else
         passes.push_back(pass(kernels().segment,
                               numbered({mem(planes.K), mem(planes.S), mem(planes.M), t}), g.frame,
@@ -177,18 +177,10 @@ std::vector<Pass> matte_passes(const KeyPlanes& planes, const GuidePlanes& guide
                           numbered({mem(guide.Gb), mem(planes.K), mem(guide.Ga), mem(planes.Af)}),
                           g.frame, kDotMulFailed));
 
-    if (refine.clearThreshold > threshold) {
-        // The guided filter fits alpha linearly to K over wide windows, which
-        // cannot hold both kept detail and the rest of the subject at 1 near
-        // the backdrop: the segmentation's inside, eroded by 3 pixels, stays 1.
-        const KernelArg fw = KernelArg::i32(w), fh = KernelArg::i32(h);
-        for (auto [src, dst] : {std::pair{planes.M, planes.A8}, std::pair{planes.A8, planes.M},
-                                std::pair{planes.M, planes.A8}})
-            passes.push_back(pass(kernels().erosion, numbered({mem(src), fw, fh, mem(dst)}),
-                                  g.frame, "Error @exec_erosion:%d\n"));
-        passes.push_back(pass(kernels().matteKeep, numbered({mem(planes.Af), mem(planes.A8)}),
-                              g.frame, "Error @exec_matte_keep:%d\n"));
-    }
+    if (refine.clearThreshold > threshold)
+        passes.push_back(pass(kernels().matteTrimap,
+                              numbered({mem(planes.Af), mem(planes.M), mem(planes.K), clear}),
+                              g.frame, "Error @exec_matte_trimap:%d\n"));
     if (refine.adjust) {
         std::vector<ArgStep> args;
         add_plain(args, mem(planes.Af));
