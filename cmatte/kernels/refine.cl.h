@@ -35,34 +35,29 @@ __kernel void v2_segment_keep(CPlane K, CPlane S, Plane M, float threshold, floa
 }
 
 // Frame grid, in place on the float matte: 1 where the segmentation is
-// subject over the whole 7 x 7 window around the pixel, 0 where the key value
-// is clear backdrop (above `clear`) over the whole window. (The guided filter
-// fits alpha linearly to K over wide windows; with kept detail between the
-// subject's other colours and the backdrop in K, that fit leaves holes inside
-// and a haze outside.)
-__kernel void v2_matte_trimap(Plane A, CPlane M, CPlane K, float clear) {
-  const int t = get_global_id(0), y = get_global_id(1);
-  const int4 hm = header(M), hk = header(K);
-  // Columns 4t-3 .. 4t+6 over rows y-3 .. y+3.
-  float subject[10], backdrop[10];
-  for (int i = 0; i < 10; ++i) subject[i] = backdrop[i] = 1.0f;
-  for (int dy = -3; dy <= 3; ++dy)
-    for (int i = 0; i < 10; ++i) {
-      subject[i] = fmin(subject[i], load1(M, hm, 4 * t - 3 + i, y + dy));
-      backdrop[i] = fmin(backdrop[i], load1(K, hk, 4 * t - 3 + i, y + dy) > clear ? 1.0f : 0.0f);
-    }
-  float inside[4], outside[4];
-  for (int j = 0; j < 4; ++j) {
-    inside[j] = outside[j] = 1.0f;
-    for (int i = j; i < j + 7; ++i) {
-      inside[j] = fmin(inside[j], subject[i]);
-      outside[j] = fmin(outside[j], backdrop[i]);
-    }
-  }
+// subject over the 3 x 3 quarter pixels around the pixel's own (a window of
+// 12 x 12 pixels or more), 0 where the mean key value of every one of them is
+// clear backdrop (above `clear`). Mq and Kq are the quarter-size means of the
+// segmentation and the key. (The guided filter fits alpha linearly to K over
+// wide windows; with kept detail between the subject's other colours and the
+// backdrop in K, that fit leaves holes inside and a haze outside.)
+__kernel void v2_matte_trimap(Plane A, CPlane Mq, CPlane Kq, float clear) {
+  const int t = get_global_id(0), y = get_global_id(1), qy = y / 4;
   const int4 ha = header(A);
-  store4(A, ha, t, y,
-         clamp(load4(A, ha, t, y), (float4)(inside[0], inside[1], inside[2], inside[3]),
-               1.0f - (float4)(outside[0], outside[1], outside[2], outside[3])));
+  const float4 a = load4(A, ha, t, y);
+  const int4 hm = header(Mq), hk = header(Kq);
+  // Within half a code of 0 where the own quarter pixel is not all subject,
+  // or of 1 where it is not clear backdrop: the 8-bit matte cannot change.
+  if ((all(a < 0.5f / 255.0f) && load1(Mq, hm, t, qy) < 0.999f) ||
+      (all(a > 254.5f / 255.0f) && !(load1(Kq, hk, t, qy) > clear)))
+    return;
+  float inside = 1.0f, outside = 1.0f;
+  for (int dy = -1; dy <= 1; ++dy)
+    for (int dx = -1; dx <= 1; ++dx) {
+      inside = fmin(inside, load1(Mq, hm, t + dx, qy + dy));
+      outside = fmin(outside, load1(Kq, hk, t + dx, qy + dy) > clear ? 1.0f : 0.0f);
+    }
+  store4(A, ha, t, y, clamp(a, (float4)(inside > 0.999f ? 1.0f : 0.0f), (float4)(1.0f - outside)));
 }
 
 // ---- matte levels and rectangles ------------------------------------------------
@@ -101,43 +96,40 @@ INLINE float3 yuy2_sample(FrameBytes src, int w, int x, int y) {
   return (float3)(src[y * 2 * w + 2 * x], src[pair + 1], src[pair + 3]) * (1.0f / 255.0f);
 }
 
-// Quarter grid ((qw + 3) / 4, qh): per quarter pixel, the sums of Y, Cb, Cr
-// over the pixels of its 4 x 4 block that the matte calls backdrop, and their count.
+// Quarter grid ((qw + 3) / 4, qh): per quarter pixel whose 4 x 4 block the
+// segmentation calls backdrop throughout (Mq 0), the colour Y, Cb, Cr of one
+// pixel of the block when its alpha is below 0.02, and a count of 1; zeros
+// elsewhere. Box means of these over wide windows give the local backdrop
+// colour; one sample per block is plenty for a mean over hundreds of blocks.
 #define BACKDROP_SUMS(FETCH)                                                                    \
   const int t = get_global_id(0), qy = get_global_id(1);                                       \
-  const int4 ha = header(A8);                                                                  \
+  const int4 ha = header(A8), hq = header(BY);                                                 \
+  const float4 m = load4(Mq, header(Mq), t, qy);                                               \
   float sy[4], scb[4], scr[4], n[4];                                                           \
   for (int i = 0; i < 4; ++i) {                                                                \
-    float3 s = 0.0f;                                                                           \
-    float count = 0.0f;                                                                        \
-    for (int dy = 0; dy < 4; ++dy)                                                             \
-      for (int dx = 0; dx < 4; ++dx) {                                                         \
-        const int x = 16 * t + 4 * i + dx, y = 4 * qy + dy;                                    \
-        if (x < w && y < h && load1(A8, ha, x, y) < 0.02f) {                                   \
-          s += FETCH;                                                                          \
-          count += 1.0f;                                                                       \
-        }                                                                                      \
-      }                                                                                        \
+    const int x = min(16 * t + 4 * i + 1, w - 1), y = min(4 * qy + 1, h - 1);                  \
+    const float mi = i == 0 ? m.x : i == 1 ? m.y : i == 2 ? m.z : m.w;                         \
+    const bool use = mi < 0.5f / 255.0f && load1(A8, ha, x, y) < 0.02f;                        \
+    const float3 s = use ? FETCH : (float3)(0.0f);                                             \
     sy[i] = s.x;                                                                               \
     scb[i] = s.y;                                                                              \
     scr[i] = s.z;                                                                              \
-    n[i] = count;                                                                              \
+    n[i] = use ? 1.0f : 0.0f;                                                                  \
   }                                                                                            \
-  const int4 hq = header(BY);                                                                  \
   store4(BY, hq, t, qy, (float4)(sy[0], sy[1], sy[2], sy[3]));                                 \
   store4(BCb, hq, t, qy, (float4)(scb[0], scb[1], scb[2], scb[3]));                            \
   store4(BCr, hq, t, qy, (float4)(scr[0], scr[1], scr[2], scr[3]));                            \
   store4(Bn, hq, t, qy, (float4)(n[0], n[1], n[2], n[3]))
 
-__kernel void nv12_backdrop_sums(FrameBytes Y, FrameBytes UV, CPlane A8, int w, int h, Plane BY, Plane BCb,
+__kernel void nv12_backdrop_sums(FrameBytes Y, FrameBytes UV, CPlane A8, CPlane Mq, int w, int h, Plane BY, Plane BCb,
                                  Plane BCr, Plane Bn) {
   BACKDROP_SUMS(nv12_sample(Y, UV, w, x, y));
 }
-__kernel void i420_backdrop_sums(FrameBytes Y, FrameBytes U, FrameBytes V, CPlane A8, int w, int h, Plane BY,
+__kernel void i420_backdrop_sums(FrameBytes Y, FrameBytes U, FrameBytes V, CPlane A8, CPlane Mq, int w, int h, Plane BY,
                                  Plane BCb, Plane BCr, Plane Bn) {
   BACKDROP_SUMS(i420_sample(Y, U, V, w, x, y));
 }
-__kernel void yuy2_backdrop_sums(FrameBytes src, CPlane A8, int w, int h, Plane BY, Plane BCb, Plane BCr,
+__kernel void yuy2_backdrop_sums(FrameBytes src, CPlane A8, CPlane Mq, int w, int h, Plane BY, Plane BCb, Plane BCr,
                                  Plane Bn) {
   BACKDROP_SUMS(yuy2_sample(src, w, x, y));
 }

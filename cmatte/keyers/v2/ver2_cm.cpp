@@ -209,7 +209,8 @@ void ver2_cm::run(FrameLayout layout, int w, int h, const std::uint8_t* const ca
         const cmatte::BlendRefinePlanes refinePlanes{
             work.near,
             {mBackdrop[0], mBackdrop[1], mBackdrop[2], mBackdrop[3]},
-            mQuarter[cmatte::Quarter::scratch]};
+            mQuarter[cmatte::Quarter::scratch],
+            mQuarter[cmatte::Quarter::Mq]};
         gpurt::run_passes(launcher, cmatte::refined_blend_passes(camImages, bgImages, outImages,
                                                                  keyPlanes, refinePlanes, mRefine,
                                                                  mKeyColor, mGeometry, w, h));

@@ -178,9 +178,10 @@ std::vector<Pass> matte_passes(const KeyPlanes& planes, const GuidePlanes& guide
                           g.frame, kDotMulFailed));
 
     if (refine.clearThreshold > threshold)
-        passes.push_back(pass(kernels().matteTrimap,
-                              numbered({mem(planes.Af), mem(planes.M), mem(planes.K), clear}),
-                              g.frame, "Error @exec_matte_trimap:%d\n"));
+        passes.push_back(
+            pass(kernels().matteTrimap,
+                 numbered({mem(planes.Af), mem(q[Quarter::Mq]), mem(q[Quarter::Kq]), clear}),
+                 g.frame, "Error @exec_matte_trimap:%d\n"));
     if (refine.adjust) {
         std::vector<ArgStep> args;
         add_plain(args, mem(planes.Af));
@@ -228,6 +229,7 @@ std::vector<Pass> refined_blend_passes(const gpurt::FrameImages& cam, const gpur
         std::vector<ArgStep> args;
         add_frame(args, cam);
         add_plain(args, mem(planes.A8));
+        add_plain(args, mem(refinePlanes.segmentQuarter));
         add_plain(args, KernelArg::i32(w));
         add_plain(args, KernelArg::i32(h));
         for (cl_mem plane : backdrop) add_plain(args, mem(plane));

@@ -74,11 +74,13 @@ std::vector<gpurt::Pass> matte_passes(const KeyPlanes& planes, const GuidePlanes
 
 // Planes of the refined blend: the matte's surroundings within the spill
 // range (frame size, byte), the local backdrop colour's sums Y, Cb, Cr and
-// count (quarter size, float) and a quarter-size scratch plane.
+// count (quarter size, float), a quarter-size scratch plane and the
+// segmentation at quarter size, as the matte passes left them.
 struct BlendRefinePlanes {
     cl_mem near;
     std::array<cl_mem, 4> backdrop;
     cl_mem quarterScratch;
+    cl_mem segmentQuarter;  // the quarter-size mean of the segmentation
 };
 
 // The blend with refinements: the local backdrop colour when unmixing, the
