@@ -24,7 +24,7 @@
 //     (detail keep and the unmixing composite); 0 switches those two off.
 //   setParams_v2_detail_keep(on): key values between the automatic threshold
 //     and the lower edge of the backdrop's histogram peak stay subject unless
-//     a clear backdrop pixel lies within 4 pixels (pale detail close to the
+//     a clear backdrop pixel lies within 2 pixels (pale detail close to the
 //     key colour is kept).
 //   setParams_v2_unmix(on): composite as camera + (1 - alpha) (background -
 //     local backdrop colour), which removes the backdrop's tint from edges.
