@@ -183,6 +183,7 @@ TEST(KeyingRefinements, EachMovesItsSceneTheRightWay) {
         HardScene scene;
         void (*refine)(ColorMatting&);
         double gain;
+        int version = 2;
     } cases[] = {
         {"detail keep holds pale stripes", HardScene::kPaleDetail,
          [](ColorMatting& cm) { cm.setParams_v2_detail_keep(1); }, 5.0},
@@ -198,10 +199,17 @@ TEST(KeyingRefinements, EachMovesItsSceneTheRightWay) {
          [](ColorMatting& cm) { cm.setParams_v2_holdout(0, 0, 40, 40); }, -3.0},
         {"version 1 ignores the refinements", HardScene::kPaleDetail,
          [](ColorMatting& cm) {
-             cm.switchAlgVersion(1, 0);
-             cm.setParams_KeyColor(2);
              cm.setParams_v2_refine(1);
              cm.setParams_v2_garbage(0, 0, 4, 4);
+         },
+         0.0, 1},
+        {"switching versions resets the refinements", HardScene::kPaleDetail,
+         [](ColorMatting& cm) {
+             cm.setParams_v2_refine(1);
+             cm.setParams_v2_garbage(0, 0, 4, 4);
+             cm.switchAlgVersion(1, 0);
+             cm.switchAlgVersion(2, 0);
+             cm.setParams_KeyColor(2);
          },
          0.0},
     };
@@ -210,7 +218,7 @@ TEST(KeyingRefinements, EachMovesItsSceneTheRightWay) {
         const Frame truth = testframes::to_frame(scene.truth, Layout::kNV12);
         double psnr[2];
         for (int refined = 0; refined < 2; ++refined) {
-            ColorMatting cm(c.gain == 0.0 ? 1 : 2, 0);
+            ColorMatting cm(c.version, 0);
             cm.setParams_KeyColor(2);
             if (refined) c.refine(cm);
             key_once(cm, scene, Layout::kNV12);
