@@ -150,8 +150,9 @@ std::uint64_t checksum(const Frame& f) {
 
 // The output with every option at its default, fixed for each keyer and
 // layout: options added later must leave it byte for byte as it was.
-// Recorded on PoCL and checked there only: the keyers' arithmetic is fixed,
-// another device's rounding is not.
+// Recorded on PoCL under Linux and checked there only: the keyers'
+// arithmetic is fixed, another device's rounding (or another C library's
+// pow, which makes version 2's tables) is not.
 TEST(KeyingDefaults, OutputIsByteForByteUnchanged) {
     ver2_cm probe(0);
     ASSERT_EQ(probe.initOpenCL(), 0);
@@ -159,6 +160,9 @@ TEST(KeyingDefaults, OutputIsByteForByteUnchanged) {
     clGetDeviceInfo(probe.device_context().device, CL_DEVICE_VERSION, sizeof version - 1, version,
                     nullptr);
     if (!std::strstr(version, "PoCL")) GTEST_SKIP() << "checksums recorded on PoCL; " << version;
+#if defined(_WIN32)
+    GTEST_SKIP() << "checksums recorded with glibc's maths, which makes the keyer's tables";
+#endif
     const struct {
         Case c;
         std::uint64_t expected;
