@@ -42,29 +42,39 @@ __kernel void v2_segment_keep(CPlane K, CPlane S, Plane M, float threshold, floa
 }
 
 // Frame grid, in place on the float matte: 1 where the segmentation is
-// subject over the 3 x 3 quarter pixels around the pixel's own (a window of
-// 12 x 12 pixels or more), 0 where the mean key value of every one of them is
-// clear backdrop (above `clear`). Mq and Kq are the quarter-size means of the
-// segmentation and the key. (The guided filter fits alpha linearly to K over
-// wide windows; with kept detail between the subject's other colours and the
-// backdrop in K, that fit leaves holes inside and a haze outside.)
-__kernel void v2_matte_trimap(Plane A, CPlane Mq, CPlane Kq, float clear) {
-  const int t = get_global_id(0), y = get_global_id(1), qy = y / 4;
-  const int4 ha = header(A);
+// subject over the whole 7 x 7 window around the pixel, 0 where the key value
+// is clear backdrop (above `clear`) over the whole window. (The guided filter
+// fits alpha linearly to K over wide windows; with kept detail between the
+// subject's other colours and the backdrop in K, that fit leaves holes inside
+// and a haze outside.)
+__kernel void v2_matte_trimap(Plane A, CPlane M, CPlane K, float clear) {
+  const int t = get_global_id(0), y = get_global_id(1);
+  const int4 ha = header(A), hm = header(M), hk = header(K);
   const float4 a = load4(A, ha, t, y);
-  const int4 hm = header(Mq), hk = header(Kq);
-  // Within half a code of 0 where the own quarter pixel is not all subject,
-  // or of 1 where it is not clear backdrop: the 8-bit matte cannot change.
-  if ((all(a < 0.5f / 255.0f) && load1(Mq, hm, t, qy) < 0.999f) ||
-      (all(a > 254.5f / 255.0f) && !(load1(Kq, hk, t, qy) > clear)))
+  // Within half a code of 0 where no pixel is subject, or of 1 where none is
+  // clear backdrop: the 8-bit matte cannot change (most of a frame).
+  if ((all(a < 0.5f / 255.0f) && all(load4(M, hm, t, y) < 0.5f)) ||
+      (all(a > 254.5f / 255.0f) && !any(isgreater(load4(K, hk, t, y), (float4)clear))))
     return;
-  float inside = 1.0f, outside = 1.0f;
-  for (int dy = -1; dy <= 1; ++dy)
-    for (int dx = -1; dx <= 1; ++dx) {
-      inside = fmin(inside, load1(Mq, hm, t + dx, qy + dy));
-      outside = fmin(outside, load1(Kq, hk, t + dx, qy + dy) > clear ? 1.0f : 0.0f);
+  // Columns 4t-3 .. 4t+6 over rows y-3 .. y+3.
+  float subject[10], backdrop[10];
+  for (int i = 0; i < 10; ++i) subject[i] = backdrop[i] = 1.0f;
+  for (int dy = -3; dy <= 3; ++dy)
+    for (int i = 0; i < 10; ++i) {
+      subject[i] = fmin(subject[i], load1(M, hm, 4 * t - 3 + i, y + dy));
+      backdrop[i] = fmin(backdrop[i], load1(K, hk, 4 * t - 3 + i, y + dy) > clear ? 1.0f : 0.0f);
     }
-  store4(A, ha, t, y, clamp(a, (float4)(inside > 0.999f ? 1.0f : 0.0f), (float4)(1.0f - outside)));
+  float inside[4], outside[4];
+  for (int j = 0; j < 4; ++j) {
+    inside[j] = outside[j] = 1.0f;
+    for (int i = j; i < j + 7; ++i) {
+      inside[j] = fmin(inside[j], subject[i]);
+      outside[j] = fmin(outside[j], backdrop[i]);
+    }
+  }
+  store4(A, ha, t, y,
+         clamp(a, (float4)(inside[0], inside[1], inside[2], inside[3]),
+               1.0f - (float4)(outside[0], outside[1], outside[2], outside[3])));
 }
 
 // ---- matte levels and rectangles ------------------------------------------------

@@ -178,10 +178,9 @@ std::vector<Pass> matte_passes(const KeyPlanes& planes, const GuidePlanes& guide
                           g.frame, kDotMulFailed));
 
     if (refine.clearThreshold > threshold)
-        passes.push_back(
-            pass(kernels().matteTrimap,
-                 numbered({mem(planes.Af), mem(q[Quarter::Mq]), mem(q[Quarter::Kq]), clear}),
-                 g.frame, "Error @exec_matte_trimap:%d\n"));
+        passes.push_back(pass(kernels().matteTrimap,
+                              numbered({mem(planes.Af), mem(planes.M), mem(planes.K), clear}),
+                              g.frame, "Error @exec_matte_trimap:%d\n"));
     if (refine.adjust) {
         std::vector<ArgStep> args;
         add_plain(args, mem(planes.Af));
