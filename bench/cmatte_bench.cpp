@@ -1,5 +1,6 @@
 // cmatte's keyers against ffmpeg's chromakey + overlay, and against each other.
-//   cmatte_bench [--quick] [--quality-only | --speed-only]
+//   cmatte_bench [--quick] [--quality-only | --speed-only | --hard]
+// --hard: the hard scenes at 720p NV12 (see hard_quality) and nothing else.
 // Quality: the synthetic green and blue scenes at 1920 x 1080 NV12 (the
 // test scenes: textured subject, soft rim, hair strands, uneven backdrop,
 // sensor noise). Composite PSNR over all bytes against the ground-truth
@@ -12,14 +13,12 @@
 // its default similarity, and version 1 after calibrating its similarity on
 // a first pass of the same frame.
 // Speed: NV12, YUY2, I420 at 720p, 1080p, 2160p (version 1 keys NV12 and
-// YUY2 only). Ours times whole exec calls (uploads, kernels, read-back) after
-// warm-up; ffmpeg's rate is taken between a one-frame run and a long run so
-// its start-up does not count. Calibration: the wall time of the 1080p frame
-// call that runs version 1's first calibration on an object, less the median
-// plain frame.
-// Runs alternate; medians of three.
-// The library prints its diagnostics on standard output; the bench moves
-// them to standard error so that standard output holds only the result rows.
+// YUY2 only; version 2 with --refine's refinements runs on NV12 too). Ours times whole exec calls
+// (uploads, kernels, read-back) after warm-up; ffmpeg's rate is taken between a one-frame run and a
+// long run so its start-up does not count. Calibration: the wall time of the 1080p frame call that
+// runs version 1's first calibration on an object, less the median plain frame. Runs alternate;
+// medians of three. The library prints its diagnostics on standard output; the bench moves them to
+// standard error so that standard output holds only the result rows.
 #include <unistd.h>
 
 #include <algorithm>
@@ -83,15 +82,18 @@ std::string hex_colour(testframes::Rgb c) {
 
 std::string ffmpeg_command(const std::string& cam, const std::string& bg, Layout l, int w, int h,
                            const std::string& key, double similarity, double blend, int frames,
-                           bool loop) {
+                           bool loop, const char* despill = nullptr) {
     const std::string in = std::string("-f rawvideo -pix_fmt ") + pix_fmt(l) + " -s " +
                            std::to_string(w) + "x" + std::to_string(h) +
                            (loop ? " -stream_loop -1" : "") + " -i ";
-    char filter[256];
+    char filter[320], cleanup[96] = "";
+    if (despill)
+        std::snprintf(cleanup, sizeof cleanup, ",format=gbrap,despill=type=%s,format=yuva420p",
+                      despill);
     std::snprintf(
         filter, sizeof filter,
-        "[1:v]format=yuva420p,chromakey=%s:%.3f:%.3f[k];[0:v][k]overlay=format=%s,format=%s",
-        key.c_str(), similarity, blend, overlay_fmt(l), pix_fmt(l));
+        "[1:v]format=yuva420p,chromakey=%s:%.3f:%.3f%s[k];[0:v][k]overlay=format=%s,format=%s",
+        key.c_str(), similarity, blend, cleanup, overlay_fmt(l), pix_fmt(l));
     return "ffmpeg -nostdin -v error " + in + bg + " " + in + cam + " -frames:v " +
            std::to_string(frames) + " -filter_complex '" + filter + "' -f rawvideo -pix_fmt " +
            pix_fmt(l);
@@ -127,14 +129,17 @@ void on_calibrated(float similar) { calibratedSimilar = similar; }
 struct Keyer {
     const char* name;
     int version;
-    bool calibrate;  // version 1: calibrate the similarity on the first frame keyed
+    bool calibrate;       // version 1: calibrate the similarity on the first frame keyed
+    bool refine = false;  // version 2: the recommended refinements
 };
-const Keyer kV2{"v2", 2, false}, kV1{"v1", 1, false}, kV1Calibrated{"v1 calibrated", 1, true};
+const Keyer kV2{"v2", 2, false}, kV1{"v1", 1, false}, kV1Calibrated{"v1 calibrated", 1, true},
+    kV2Refine{"v2 refine", 2, false, true};
 
 std::unique_ptr<ColorMatting> make_keyer(const Keyer& k, int keyCode) {
     auto cm = std::make_unique<ColorMatting>(k.version, 0);
     cm->setParams_KeyColor(keyCode);
     if (k.calibrate) cm->setParams_v1_Cal_Similar(on_calibrated);
+    cm->setParams_v2_refine(k.refine ? 1 : 0);
     return cm;
 }
 
@@ -152,9 +157,15 @@ struct PeerResult {
 };
 
 // ffmpeg's best composite over the sweep.
+struct Sweep {
+    std::vector<double> similarities, blends;
+};
+const Sweep kSweep{{0.02, 0.03, 0.05, 0.08, 0.12, 0.16, 0.20, 0.25}, {0.0, 0.02, 0.05, 0.1, 0.2}};
+
 PeerResult ffmpeg_best(const std::string& dir, const testframes::KeyScene& s, const Frame& cam,
                        const Frame& bg, const Frame& truth,
-                       const std::vector<testframes::Region>& regions) {
+                       const std::vector<testframes::Region>& regions, const Sweep& sweep = kSweep,
+                       const char* despill = nullptr) {
     testframes::Rgb key{0, 0, 0};
     std::size_t n = 0;
     for (std::size_t i = 0; i < regions.size(); ++i)
@@ -167,10 +178,10 @@ PeerResult ffmpeg_best(const std::string& dir, const testframes::KeyScene& s, co
     write_raw(dir + "/bg.yuv", bg);
     PeerResult best;
     Frame peer = testframes::blank_frame(Layout::kNV12, cam.w, cam.h, 0);
-    for (double sim : {0.02, 0.03, 0.05, 0.08, 0.12, 0.16, 0.20, 0.25})
-        for (double blend : {0.0, 0.02, 0.05, 0.1, 0.2}) {
+    for (double sim : sweep.similarities)
+        for (double blend : sweep.blends) {
             if (!run(ffmpeg_command(dir + "/cam.yuv", dir + "/bg.yuv", Layout::kNV12, cam.w, cam.h,
-                                    hex_colour(key), sim, blend, 1, false) +
+                                    hex_colour(key), sim, blend, 1, false, despill) +
                      " -y " + dir + "/peer.yuv") ||
                 !read_raw(dir + "/peer.yuv", peer))
                 continue;
@@ -208,6 +219,48 @@ void quality(const std::string& dir) {
                 k.name, name, oursMae, peer.mae, peer.mae / std::max(oursMae, 1e-9));
         }
     }
+}
+
+// The hard scenes at 720p NV12: version 2 by default and with the
+// recommended refinements against ffmpeg swept per scene, with and without
+// its despill (the better of the two counts).
+void hard_quality(const std::string& dir) {
+    const int w = 1280, h = 720;
+    const Sweep sweep{{0.01, 0.03, 0.06, 0.1, 0.15, 0.2, 0.3}, {0.0, 0.02, 0.05, 0.1, 0.2}};
+    double sums[3] = {};
+    for (testframes::HardScene kind : testframes::kHardScenes) {
+        const testframes::KeyScene s = testframes::make_hard_scene(w, h, kind, 21);
+        const bool blue = kind == testframes::HardScene::kDenim;
+        const Frame cam = testframes::to_frame(s.camera, Layout::kNV12),
+                    bg = testframes::to_frame(s.background, Layout::kNV12);
+        const Frame truth = testframes::to_frame(s.truth, Layout::kNV12);
+        const auto regions = testframes::classify(s, 6);
+        PeerResult peer = ffmpeg_best(dir, s, cam, bg, truth, regions, sweep);
+        const PeerResult despilled =
+            ffmpeg_best(dir, s, cam, bg, truth, regions, sweep, blue ? "blue" : "green");
+        const bool useDespill = despilled.psnr > peer.psnr;
+        if (useDespill) peer = despilled;
+        double psnr[2], mae[2];
+        for (int refine = 0; refine < 2; ++refine) {
+            ColorMatting cm(2, 0);
+            cm.setParams_KeyColor(blue ? 3 : 2);
+            cm.setParams_v2_refine(refine);
+            Frame out = testframes::blank_frame(Layout::kNV12, w, h, 0);
+            for (int i = 0; i < 3; ++i) key_frame(cm, cam, bg, out);
+            psnr[refine] = testframes::psnr(out, truth);
+            mae[refine] = edge_mae(out, truth, regions);
+        }
+        sums[0] += psnr[0];
+        sums[1] += psnr[1];
+        sums[2] += peer.psnr;
+        row("hard %-12s 720p NV12: default %.2f dB (edge MAE %.2f), refine %.2f dB (%.2f), "
+            "ffmpeg %.2f dB (%.2f; similarity %.2f blend %.2f%s)\n",
+            testframes::hard_scene_name(kind), psnr[0], mae[0], psnr[1], mae[1], peer.psnr,
+            peer.mae, peer.similarity, peer.blend, useDespill ? " despill" : "");
+    }
+    const double n = std::size(testframes::kHardScenes);
+    row("hard mean 720p NV12: default %.2f dB, refine %.2f dB, ffmpeg %.2f dB\n", sums[0] / n,
+        sums[1] / n, sums[2] / n);
 }
 
 double ffmpeg_fps(const std::string& dir, Layout l, int w, int h, int frames) {
@@ -248,9 +301,10 @@ void speed(const std::string& dir, bool quick) {
                         bg = testframes::to_frame(scene.background, l);
             write_raw(dir + "/cam.yuv", cam);
             write_raw(dir + "/bg.yuv", bg);
-            // Version 1 keys NV12 and YUY2 only.
+            // Version 1 keys NV12 and YUY2 only; the refinements run on NV12.
             std::vector<Keyer> keyers{kV2};
             if (l != Layout::kI420) keyers.push_back(kV1);
+            if (l == Layout::kNV12) keyers.push_back(kV2Refine);
             std::vector<std::unique_ptr<ColorMatting>> objects;
             for (const Keyer& k : keyers) objects.push_back(make_keyer(k, 2));
             std::vector<std::vector<double>> ours(keyers.size());
@@ -269,7 +323,11 @@ void speed(const std::string& dir, bool quick) {
                 row("speed %s %s %s: ours %.1f frames/s, peer %.1f frames/s, ratio %.2f\n",
                     keyers[i].name, s.name, layout, fps[i], p, fps[i] / p);
             }
-            if (fps.size() == 2)
+            if (fps.size() == 3)
+                row("speed v2 refine vs v2 %s %s: ours(refine) %.1f frames/s, peer(v2) %.1f "
+                    "frames/s, ratio %.2f\n",
+                    s.name, layout, fps[2], fps[0], fps[2] / fps[0]);
+            if (fps.size() >= 2)
                 row("speed v1 vs v2 %s %s: ours(v1) %.1f frames/s, peer(v2) %.1f frames/s, ratio "
                     "%.2f\n",
                     s.name, layout, fps[1], fps[0], fps[1] / fps[0]);
@@ -316,7 +374,7 @@ void calibration(bool quick) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    bool quick = false, doQuality = true, doSpeed = true;
+    bool quick = false, doQuality = true, doSpeed = true, hard = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--quick")
@@ -325,8 +383,11 @@ int main(int argc, char** argv) {
             doSpeed = false;
         else if (a == "--speed-only")
             doQuality = false;
+        else if (a == "--hard")
+            hard = true;
         else {
-            std::fprintf(stderr, "usage: cmatte_bench [--quick] [--quality-only | --speed-only]\n");
+            std::fprintf(
+                stderr, "usage: cmatte_bench [--quick] [--quality-only | --speed-only | --hard]\n");
             return 2;
         }
     }
@@ -335,6 +396,10 @@ int main(int argc, char** argv) {
     char dirTemplate[] = "/tmp/cmatte_bench.XXXXXX";
     const char* dir = mkdtemp(dirTemplate);
     if (!dir) return 1;
+    if (hard) {
+        hard_quality(dir);
+        doQuality = doSpeed = false;
+    }
     if (doQuality) quality(dir);
     if (doSpeed) {
         speed(dir, quick);

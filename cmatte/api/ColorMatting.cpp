@@ -1,5 +1,8 @@
 #include "cmatte/ColorMatting.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "api/keyer_factory.h"
 #include "gpu_runtime/frame_limits.h"
 
@@ -55,6 +58,45 @@ void ColorMatting::setParams_v1_Cal_Similar(void (*callback)(float)) {
 
 void ColorMatting::setParams_v2_coff_thres(float coff) {
     if (ready) alg->setCoffThres(coff);
+}
+
+// The keyer's refinements when it has them, else null (the setters are then no-ops).
+static cmatte::Refinements* refinements_of(ColorMatting& cm) {
+    return cm.ready ? cm.alg->refinements() : nullptr;
+}
+
+void ColorMatting::setParams_v2_refine(int on) {
+    if (cmatte::Refinements* r = refinements_of(*this)) r->detailKeep = r->unmix = on != 0;
+}
+
+void ColorMatting::setParams_v2_detail_keep(int on) {
+    if (cmatte::Refinements* r = refinements_of(*this)) r->detailKeep = on != 0;
+}
+
+void ColorMatting::setParams_v2_unmix(int on) {
+    if (cmatte::Refinements* r = refinements_of(*this)) r->unmix = on != 0;
+}
+
+void ColorMatting::setParams_v2_spill(float strength, int rangePixels) {
+    cmatte::Refinements* r = refinements_of(*this);
+    if (!r || std::isnan(strength)) return;
+    r->spillStrength = std::clamp(strength, 0.0f, cmatte::Refinements::kMaxSpillStrength);
+    r->spillRange = std::clamp(rangePixels, 0, cmatte::Refinements::kMaxSpillRange);
+}
+
+void ColorMatting::setParams_v2_levels(float clipBlack, float clipWhite) {
+    cmatte::Refinements* r = refinements_of(*this);
+    if (!r || !(clipBlack >= 0.0f && clipBlack < clipWhite && clipWhite <= 1.0f)) return;
+    r->clipBlack = clipBlack;
+    r->clipWhite = clipWhite;
+}
+
+void ColorMatting::setParams_v2_garbage(int x, int y, int w, int h) {
+    if (cmatte::Refinements* r = refinements_of(*this)) r->garbage = {x, y, w, h};
+}
+
+void ColorMatting::setParams_v2_holdout(int x, int y, int w, int h) {
+    if (cmatte::Refinements* r = refinements_of(*this)) r->holdout = {x, y, w, h};
 }
 
 void ColorMatting::exec_ColorMatting_NV12(int w, int h, const unsigned char* camY,

@@ -586,3 +586,4 @@ __kernel void copy_buffer_to_image(CPlane src, __write_only image2d_t dst) {
   const int t = get_global_id(0), y = get_global_id(1);
   write_imagef(dst, (int2)(t, y), load4(src, header(src), t, y));
 }
+#include "refine.cl.h"

@@ -1,6 +1,8 @@
 // The interface ColorMatting forwards to; one implementation per keyer version.
 #pragma once
 
+#include "keyers/refinements.h"
+
 class base_cm {
 public:
     virtual ~base_cm() = default;  // implementations release their OpenCL objects
@@ -9,6 +11,8 @@ public:
     virtual void setSimilar(float similar) = 0;
     virtual void requestSimilarCalibration(void (*callback)(float)) = 0;
     virtual void setCoffThres(float coff) = 0;
+    // The keyer's refinements to change in place; null for a keyer without them.
+    virtual cmatte::Refinements* refinements() { return nullptr; }
     virtual void runNV12(int w, int h, const unsigned char* camY, const unsigned char* camUV,
                          const unsigned char* bgY, const unsigned char* bgUV, unsigned char* outY,
                          unsigned char* outUV) = 0;

@@ -155,6 +155,22 @@ TEST_F(Cli, RefusesOptionsOutOfRangeAndEmptyInput) {
         {"--similar 1.5 --version 1", "--similar must lie from 0 to 1"},
         {"--version 3", "--version must be 1 or 2"},
         {"--gpu-priority x", "--gpu-priority wants a whole number"},
+        {"--spill -0.1", "--spill must lie from 0 to 4"},
+        {"--spill 4.5", "--spill must lie"},
+        {"--spill nan", "--spill must lie"},
+        {"--spill-range 9", "--spill-range must be a whole number from 0 to 8"},
+        {"--spill-range 1.5", "--spill-range must be"},
+        {"--levels 0.5,0.5", "--levels wants LO,HI with 0 <= LO < HI <= 1"},
+        {"--levels -0.1,0.9", "--levels wants"},
+        {"--levels 0.1,1.1", "--levels wants"},
+        {"--levels 0.1", "--levels wants"},
+        {"--garbage 0,0,0,10", "--garbage wants X,Y,W,H"},
+        {"--garbage 1,2,3", "--garbage wants"},
+        {"--holdout -1,0,10,10", "--holdout wants"},
+        {"--holdout 100,0,61,10", "must lie inside the frame"},
+        {"--refine --version 1", "apply to the version-2 keyer only"},
+        {"--spill 2 --version 1", "apply to the version-2 keyer only"},
+        {"--garbage 0,0,10,10 --version 1", "apply to the version-2 keyer only"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(run("--size 160x120 --format nv12 " + std::string(c.options) + files), 2)
@@ -166,7 +182,11 @@ TEST_F(Cli, RefusesOptionsOutOfRangeAndEmptyInput) {
     EXPECT_FALSE(std::ifstream(mDir + "/out.raw").good());
 
     EXPECT_EQ(run("--help > " + mDir + "/help.txt"), 0) << mErr;
-    EXPECT_NE(read_file(mDir + "/help.txt").find("usage: cmatte-cli"), std::string::npos);
+    const std::string help = read_file(mDir + "/help.txt");
+    EXPECT_NE(help.find("usage: cmatte-cli"), std::string::npos);
+    for (const char* option : {"--refine ", "--detail-keep ", "--unmix ", "--spill ",
+                               "--spill-range ", "--levels ", "--garbage ", "--holdout "})
+        EXPECT_NE(help.find(std::string("\n  ") + option), std::string::npos) << option;
 
     write("empty.raw", "");
     EXPECT_EQ(run("--size 160x120 --format nv12 -b " + mDir + "/bg.raw -i " + mDir +

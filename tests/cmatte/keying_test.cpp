@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "key_scene.h"
 #include "keyer_run.h"
@@ -136,6 +138,112 @@ TEST(KeyingNV12, ContiguousOutputEqualsSplitPlanes) {
     std::vector<std::uint8_t> joined = split.planes[0];
     joined.insert(joined.end(), split.planes[1].begin(), split.planes[1].end());
     EXPECT_EQ(one, joined);
+}
+
+// FNV-1a over every plane of a frame.
+std::uint64_t checksum(const Frame& f) {
+    std::uint64_t h = 1469598103934665603ull;
+    for (const testframes::Bytes& plane : f.planes)
+        for (std::uint8_t b : plane) h = (h ^ b) * 1099511628211ull;
+    return h;
+}
+
+// The output with every option at its default, fixed for each keyer and
+// layout: options added later must leave it byte for byte as it was.
+// Recorded on PoCL under Linux and checked there only: the keyers'
+// arithmetic is fixed, another device's rounding (or another C library's
+// pow, which makes version 2's tables) is not.
+TEST(KeyingDefaults, OutputIsByteForByteUnchanged) {
+    ver2_cm probe(0);
+    ASSERT_EQ(probe.initOpenCL(), 0);
+    char version[256] = "";
+    clGetDeviceInfo(probe.device_context().device, CL_DEVICE_VERSION, sizeof version - 1, version,
+                    nullptr);
+    if (!std::strstr(version, "PoCL")) GTEST_SKIP() << "checksums recorded on PoCL; " << version;
+#if defined(_WIN32)
+    GTEST_SKIP() << "checksums recorded with glibc's maths, which makes the keyer's tables";
+#endif
+    const struct {
+        Case c;
+        std::uint64_t expected;
+    } cases[] = {
+        {{Backdrop::kGreen, 2, Layout::kNV12}, 0xde3516dd44c2a7c6ull},
+        {{Backdrop::kGreen, 2, Layout::kI420}, 0x9104bde5d49b7582ull},
+        {{Backdrop::kGreen, 2, Layout::kYUY2}, 0xecc894ee3b4e49a1ull},
+        {{Backdrop::kBlue, 3, Layout::kNV12}, 0xeb47cf2ecca97ef1ull},
+        {{Backdrop::kGreen, 2, Layout::kNV12, 1}, 0x55e330291f1389a9ull},
+        {{Backdrop::kGreen, 2, Layout::kYUY2, 1}, 0x4cf33c242ee5e1f0ull},
+    };
+    for (const auto& [c, expected] : cases) {
+        const testframes::KeyScene scene = testframes::make_key_scene(kW, kH, c.backdrop, 9);
+        ColorMatting cm(c.version, 0);
+        cm.setParams_KeyColor(c.keyColor);
+        Frame out = key_once(cm, scene, c.layout);
+        out = key_once(cm, scene, c.layout);  // the second frame uses the steadied threshold
+        EXPECT_EQ(checksum(out), expected) << name_of(c) << " 0x" << std::hex << checksum(out);
+    }
+}
+
+// Each refinement against the default on a small hard scene with known truth:
+// the composite's PSNR moves by at least `gain` dB (negative: drops by as much).
+TEST(KeyingRefinements, EachMovesItsSceneTheRightWay) {
+    using testframes::HardScene;
+    constexpr int w = 320, h = 180;
+    const struct {
+        const char* what;
+        HardScene scene;
+        void (*refine)(ColorMatting&);
+        double gain;
+        int version = 2;
+    } cases[] = {
+        {"detail keep holds pale stripes", HardScene::kPaleDetail,
+         [](ColorMatting& cm) { cm.setParams_v2_detail_keep(1); }, 5.0},
+        {"unmixing takes the backdrop's tint off the rim", HardScene::kSpillRim,
+         [](ColorMatting& cm) { cm.setParams_v2_unmix(1); }, 1.0},
+        {"a spill range despills the opaque rim", HardScene::kSpillRim,
+         [](ColorMatting& cm) { cm.setParams_v2_spill(1.0f, 6); }, 0.15},
+        {"spill strength 0 leaves the tint", HardScene::kSpillRim,
+         [](ColorMatting& cm) { cm.setParams_v2_spill(0.0f, 0); }, -0.3},
+        {"garbage rectangle keys the subject outside it", HardScene::kPaleDetail,
+         [](ColorMatting& cm) { cm.setParams_v2_garbage(0, 0, w / 2, h); }, -3.0},
+        {"holdout rectangle keeps the backdrop inside it", HardScene::kSpillRim,
+         [](ColorMatting& cm) { cm.setParams_v2_holdout(0, 0, 40, 40); }, -3.0},
+        {"version 1 ignores the refinements", HardScene::kPaleDetail,
+         [](ColorMatting& cm) {
+             cm.setParams_v2_refine(1);
+             cm.setParams_v2_garbage(0, 0, 4, 4);
+         },
+         0.0, 1},
+        {"switching versions resets the refinements", HardScene::kPaleDetail,
+         [](ColorMatting& cm) {
+             cm.setParams_v2_refine(1);
+             cm.setParams_v2_garbage(0, 0, 4, 4);
+             cm.switchAlgVersion(1, 0);
+             cm.switchAlgVersion(2, 0);
+             cm.setParams_KeyColor(2);
+         },
+         0.0},
+    };
+    for (const auto& c : cases) {
+        const testframes::KeyScene scene = testframes::make_hard_scene(w, h, c.scene, 3);
+        const Frame truth = testframes::to_frame(scene.truth, Layout::kNV12);
+        double psnr[2];
+        for (int refined = 0; refined < 2; ++refined) {
+            ColorMatting cm(c.version, 0);
+            cm.setParams_KeyColor(2);
+            if (refined) c.refine(cm);
+            key_once(cm, scene, Layout::kNV12);
+            psnr[refined] = testframes::psnr(key_once(cm, scene, Layout::kNV12), truth);
+        }
+        std::printf("%s: %.2f -> %.2f dB\n", c.what, psnr[0], psnr[1]);
+        if (c.gain > 0) {
+            EXPECT_GT(psnr[1] - psnr[0], c.gain) << c.what;
+        } else if (c.gain < 0) {
+            EXPECT_LT(psnr[1] - psnr[0], c.gain) << c.what;
+        } else {
+            EXPECT_EQ(psnr[1], psnr[0]) << c.what;
+        }
+    }
 }
 
 TEST(KeyHistogram, GpuHistogramEqualsTheKeyImageCounted) {

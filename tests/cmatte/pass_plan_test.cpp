@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "keyers/v2/ver2_kernels.h"
 #include "keyers/v2/ver2_passes.h"
 
 namespace {
@@ -37,31 +38,32 @@ cl_mem handle(std::uintptr_t n) { return reinterpret_cast<cl_mem>(0x1000 + 16 * 
 
 TEST(Ver2PassPlan, A1080pFrameRunsTheHistogramAndTheGuidedFilterOnTheirGrids) {
     const Ver2Geometry g = ver2_geometry(1920, 1080);
+    const Ver2Kernels& k = ver2_kernels();
     RecordingLauncher launcher;
     gpurt::run_passes(launcher, histogram_passes(histogram_tier(1920, 1080), handle(1), handle(2),
                                                  handle(3), handle(4), handle(5)));
     const KeyPlanes planes{handle(1), handle(6), handle(7), handle(8), handle(9)};
     GuidePlanes guide{{}, handle(40), handle(41)};
-    for (int i = 0; i < kQuarterPlanes; ++i) guide.quarter[i] = handle(20 + i);
+    for (int i = 0; i < Quarter::kCount; ++i) guide.quarter[i] = handle(20 + i);
     gpurt::run_passes(launcher, matte_passes(planes, guide, g, 1920, 1080, 100));
 
     struct Expected {
         int kernel;
         std::size_t gx, gy;
     };
-    std::vector<Expected> expected{{kDownSample22, 240, 540}, {kStatHist, 1, 540},
-                                   {kAccmHist, 256, 1},       {kSegment, 480, 1080},
-                                   {kDownSample44, 120, 272}, {kDownSample44, 120, 272}};
-    const Expected boxX{kBoxR8X, 120, 272}, boxY{kBoxR8Y, 120, 272}, quarter{kMulSub, 120, 272};
+    std::vector<Expected> expected{{k.downSample22, 240, 540}, {k.statHist, 1, 540},
+                                   {k.accmHist, 256, 1},       {k.segment, 480, 1080},
+                                   {k.downSample44, 120, 272}, {k.downSample44, 120, 272}};
+    const Expected boxX{k.boxR8X, 120, 272}, boxY{k.boxR8Y, 120, 272}, quarter{k.mulSub, 120, 272};
     for (int i = 0; i < 2; ++i) expected.insert(expected.end(), {boxX, boxY});
-    expected.push_back({kMul2, 120, 272});
+    expected.push_back({k.mul2, 120, 272});
     for (int i = 0; i < 2; ++i) expected.insert(expected.end(), {boxX, boxY});
-    expected.insert(expected.end(), {quarter, quarter, {kDiv, 120, 272}, quarter});
+    expected.insert(expected.end(), {quarter, quarter, {k.div, 120, 272}, quarter});
     for (int i = 0; i < 2; ++i) expected.insert(expected.end(), {boxX, boxY});
-    expected.insert(expected.end(), {{kUpSample44SpeedUp, 480, 272},
-                                     {kUpSample44SpeedUp, 480, 272},
-                                     {kMulAdd, 480, 1080},
-                                     {kGaussBlur, 480, 1080}});
+    expected.insert(expected.end(), {{k.upSample44SpeedUp, 480, 272},
+                                     {k.upSample44SpeedUp, 480, 272},
+                                     {k.mulAdd, 480, 1080},
+                                     {k.gaussBlur, 480, 1080}});
     ASSERT_EQ(launcher.launches.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
         const Launch& l = launcher.launches[i];
@@ -77,15 +79,15 @@ TEST(Ver2PassPlan, A1080pFrameRunsTheHistogramAndTheGuidedFilterOnTheirGrids) {
     EXPECT_EQ(p[2].handles[0], p[1].handles[1]);
     // Each box mean reads its vertical pass from the horizontal pass's scratch.
     for (std::size_t i = 0; i < p.size(); ++i) {
-        if (p[i].kernel == kBoxR8X) {
+        if (p[i].kernel == k.boxR8X) {
             EXPECT_EQ(p[i + 1].handles[0], p[i].handles[3]) << "pass " << i;
         }
     }
     // The variance is taken from the two means of the guide: meanKK - meanK * meanK.
     const Launch& variance = p[15];
-    EXPECT_EQ(variance.handles[0], guide.quarter[meanKK]);
-    EXPECT_EQ(variance.handles[1], guide.quarter[meanK]);
-    EXPECT_EQ(variance.handles[2], guide.quarter[meanK]);
+    EXPECT_EQ(variance.handles[0], guide.quarter[Quarter::meanKK]);
+    EXPECT_EQ(variance.handles[1], guide.quarter[Quarter::meanK]);
+    EXPECT_EQ(variance.handles[2], guide.quarter[Quarter::meanK]);
     // The refined matte combines the enlarged coefficients with the full-size guide,
     // and the smoothing reads it.
     const Launch& combine = p[p.size() - 2];

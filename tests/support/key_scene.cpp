@@ -60,12 +60,17 @@ Rgb mix(Rgb a, Rgb b, float t) {
 
 }  // namespace
 
-KeyScene make_key_scene(int w, int h, Backdrop backdrop, unsigned seed) {
+KeyScene sized_key_scene(int w, int h) {
     KeyScene s;
     s.camera = {w, h, std::vector<Rgb>(static_cast<std::size_t>(w) * h)};
     s.background = s.camera;
     s.truth = s.camera;
     s.alpha.resize(static_cast<std::size_t>(w) * h);
+    return s;
+}
+
+KeyScene make_key_scene(int w, int h, Backdrop backdrop, unsigned seed) {
+    KeyScene s = sized_key_scene(w, h);
     std::mt19937 rng(seed);
     std::normal_distribution<float> noise(0.0f, 1.5f / 255.0f);
     for (int y = 0; y < h; ++y)

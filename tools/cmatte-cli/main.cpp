@@ -3,6 +3,8 @@
 //   cmatte-cli --size WxH --format nv12|i420|yuy2 -b BACKGROUND
 //              [--key green|blue|digital-green|CODE] [--version N] [--coff F]
 //              [--similar F] [--calibrate] [--gpu-priority N] [-i CAMERA] [-o OUT]
+//              [--refine] [--detail-keep] [--unmix] [--spill S] [--spill-range PX]
+//              [--levels LO,HI] [--garbage X,Y,W,H] [--holdout X,Y,W,H]
 //
 // CAMERA and OUT default to "-" (standard input and output), so it sits in a
 // pipe. BACKGROUND is a raw file of the same format and size: a stream of
@@ -15,7 +17,9 @@
 // (code 2); --version (1 or 2) to 2; version 1 keys NV12 and YUY2 only.
 // --coff lies above 0 and at most 4.25. --similar (0 to 1) and --calibrate
 // are for the version-1 keyer: the calibration runs on the first frame and its result is printed as
-// "cmatte-cli: calibrated similarity S" on standard error.
+// "cmatte-cli: calibrated similarity S" on standard error. The refinements
+// (--refine and the options after it, see --help) are for the version-2
+// keyer; with --version 1 they are refused.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -38,12 +42,45 @@ struct Options {
     int width = 0, height = 0, key = 2, version = 2, gpuPriority = 0;
     float coff = 1.0f, similar = 0.0f;
     bool similarGiven = false, calibrate = false;
+    // Version 2's refinements; any of them given counts as refining.
+    bool refine = false, detailKeep = false, unmix = false, spillGiven = false;
+    bool levelsGiven = false;
+    float spill = 1.0f, clipBlack = 0.0f, clipWhite = 1.0f;
+    long spillRange = 0;
+    long garbage[4] = {}, holdout[4] = {};  // x, y, w, h; w 0 for none
+    bool refined() const {
+        return refine || detailKeep || unmix || spillGiven || levelsGiven || garbage[2] > 0 ||
+               holdout[2] > 0;
+    }
 };
 
 const char kUsage[] =
     "usage: cmatte-cli --size WxH --format nv12|i420|yuy2 -b BACKGROUND\n"
     "                  [--key green|blue|digital-green|1-3] [--version 1|2] [--coff F]\n"
-    "                  [--similar F] [--calibrate] [--gpu-priority N] [-i CAMERA] [-o OUT]\n";
+    "                  [--similar F] [--calibrate] [--gpu-priority N] [-i CAMERA] [-o OUT]\n"
+    "                  [--refine] [--detail-keep] [--unmix] [--spill S] [--spill-range PX]\n"
+    "                  [--levels LO,HI] [--garbage X,Y,W,H] [--holdout X,Y,W,H]\n";
+
+const char kOptions[] =
+    "  --size WxH            frame size: width a multiple of 4, height of 2, at most 16384\n"
+    "  --format F            nv12, i420 or yuy2 (version 1: nv12 or yuy2)\n"
+    "  -b, --background FILE background frames; the last one stays when they run out\n"
+    "  -i, --input FILE      camera frames (default - : standard input)\n"
+    "  -o, --output FILE     keyed frames (default - : standard output)\n"
+    "  --key K               green (default), blue, digital-green or a code from 1 to 3\n"
+    "  --version N           keyer version 1 or 2 (default 2)\n"
+    "  --gpu-priority N      0 Intel, 1 NVIDIA, another number any other platform\n"
+    "  --coff F              version 2: threshold factor above 0, at most 4.25 (default 1)\n"
+    "  --similar F           version 1: similarity threshold from 0 to 1\n"
+    "  --calibrate           version 1: calibrate the similarity on the first frame\n"
+    "  --refine              version 2: the recommended refinements (detail keep, unmix)\n"
+    "  --detail-keep         version 2: keep detail close to the key colour inside the subject\n"
+    "  --unmix               version 2: remove the local backdrop colour from edges\n"
+    "  --spill S             version 2: edge spill removal strength 0 to 4 (default 1)\n"
+    "  --spill-range PX      version 2: also despill opaque pixels up to PX (0-8) from the edge\n"
+    "  --levels LO,HI        version 2: matte clip black and white, 0 <= LO < HI <= 1\n"
+    "  --garbage X,Y,W,H     version 2: everything outside this rectangle is backdrop\n"
+    "  --holdout X,Y,W,H     version 2: everything inside this rectangle is subject\n";
 
 int fail(const std::string& why) {
     std::fprintf(stderr, "cmatte-cli: %s\n%s", why.c_str(), kUsage);
@@ -80,15 +117,31 @@ bool to_key(const std::string& text, int& key) {
     return true;
 }
 
+// X,Y,W,H with X, Y from 0 and W, H above 0.
+bool to_rect(const std::string& text, long r[4]) {
+    std::size_t at = 0;
+    for (int i = 0; i < 4; ++i) {
+        const std::size_t comma = i < 3 ? text.find(',', at) : text.size();
+        if (comma == std::string::npos || !to_long(text.substr(at, comma - at), r[i])) return false;
+        at = comma + 1;
+    }
+    return r[0] >= 0 && r[1] >= 0 && r[2] > 0 && r[3] > 0;
+}
+
 int parse(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
+            std::fputs(kOptions, stdout);
             return kHelped;
         }
-        if (arg == "--calibrate") {
-            o.calibrate = true;
+        if (arg == "--calibrate" || arg == "--refine" || arg == "--detail-keep" ||
+            arg == "--unmix") {
+            (arg == "--calibrate" ? o.calibrate
+             : arg == "--refine"  ? o.refine
+             : arg == "--unmix"   ? o.unmix
+                                  : o.detailKeep) = true;
             continue;
         }
         if (i + 1 >= argc) return fail("missing value after " + arg);
@@ -122,6 +175,24 @@ int parse(int argc, char** argv, Options& o) {
         } else if (arg == "--similar") {
             if (!to_float(value, o.similar)) return fail("--similar wants a number");
             o.similarGiven = true;
+        } else if (arg == "--spill") {
+            if (!to_float(value, o.spill) || o.spill < 0.0f || o.spill > 4.0f)
+                return fail("--spill must lie from 0 to 4");
+            o.spillGiven = true;
+        } else if (arg == "--spill-range") {
+            if (!to_long(value, o.spillRange) || o.spillRange < 0 || o.spillRange > 8)
+                return fail("--spill-range must be a whole number from 0 to 8");
+            o.spillGiven = true;
+        } else if (arg == "--levels") {
+            const auto comma = value.find(',');
+            if (comma == std::string::npos || !to_float(value.substr(0, comma), o.clipBlack) ||
+                !to_float(value.substr(comma + 1), o.clipWhite) || !(o.clipBlack >= 0.0f) ||
+                !(o.clipBlack < o.clipWhite) || !(o.clipWhite <= 1.0f))
+                return fail("--levels wants LO,HI with 0 <= LO < HI <= 1");
+            o.levelsGiven = true;
+        } else if (arg == "--garbage" || arg == "--holdout") {
+            if (!to_rect(value, arg == "--garbage" ? o.garbage : o.holdout))
+                return fail(arg + " wants X,Y,W,H: whole numbers, W and H above 0");
         } else if (arg == "-i" || arg == "--input") {
             o.camera = value;
         } else if (arg == "-b" || arg == "--background") {
@@ -138,6 +209,13 @@ int parse(int argc, char** argv, Options& o) {
         return fail("--size: the width must be a multiple of 4 and the height a multiple of 2");
     if (o.width > kMaxSide || o.height > kMaxSide)
         return fail("--size: at most 16384 pixels a side");
+    for (const long* r : {o.garbage, o.holdout})
+        if (r[2] > 0 && (r[0] + r[2] > o.width || r[1] + r[3] > o.height))
+            return fail("--garbage and --holdout must lie inside the frame");
+    if (o.version == 1 && o.refined())
+        return fail(
+            "--refine, --detail-keep, --unmix, --spill, --spill-range, --levels, --garbage and "
+            "--holdout apply to the version-2 keyer only");
     if (o.version == 1 && o.format == "i420")
         return fail("version 1 keys NV12 and YUY2 frames; use --version 2 for I420");
     // The similarity is compared with a closeness from 0 to 1 for every key code.
@@ -213,6 +291,16 @@ int run(const Options& o, int frameFd) {
     cm.setParams_v2_coff_thres(o.coff);
     if (o.similarGiven) cm.setParams_v1_Similar(o.similar);
     if (o.calibrate) cm.setParams_v1_Cal_Similar(report_calibration);
+    if (o.refine) cm.setParams_v2_refine(1);
+    if (o.detailKeep) cm.setParams_v2_detail_keep(1);
+    if (o.unmix) cm.setParams_v2_unmix(1);
+    if (o.spillGiven) cm.setParams_v2_spill(o.spill, static_cast<int>(o.spillRange));
+    if (o.levelsGiven) cm.setParams_v2_levels(o.clipBlack, o.clipWhite);
+    for (auto [r, setter] : {std::pair{o.garbage, &ColorMatting::setParams_v2_garbage},
+                             std::pair{o.holdout, &ColorMatting::setParams_v2_holdout}})
+        if (r[2] > 0)
+            (cm.*setter)(static_cast<int>(r[0]), static_cast<int>(r[1]), static_cast<int>(r[2]),
+                         static_cast<int>(r[3]));
     if (o.version == 2 && (o.calibrate || o.similarGiven))
         std::fprintf(stderr,
                      "cmatte-cli: --similar and --calibrate apply to the version-1 keyer only\n");

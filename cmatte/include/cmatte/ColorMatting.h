@@ -18,6 +18,24 @@
 //   0..3 are treated like 0.
 // setParams_v2_coff_thres scales version 2's automatic threshold (default 1.0;
 // below 1 keys more of the frame out).
+// Refinements of version 2, all off by default (version 1 ignores them, and
+// switching versions resets them):
+//   setParams_v2_refine(1) switches on the recommended set for live use
+//     (detail keep and the unmixing composite); 0 switches those two off.
+//   setParams_v2_detail_keep(on): key values between the automatic threshold
+//     and the lower edge of the backdrop's histogram peak stay subject unless
+//     a clear backdrop pixel lies within 2 pixels (pale detail close to the
+//     key colour is kept).
+//   setParams_v2_unmix(on): composite as camera + (1 - alpha) (background -
+//     local backdrop colour), which removes the backdrop's tint from edges.
+//   setParams_v2_spill(strength, range): edge spill removal, strength 0 off,
+//     1 the default, up to 4; range 0-8 pixels from the edge in which opaque
+//     pixels lose the key colour's cast too. Values outside are clamped.
+//   setParams_v2_levels(clipBlack, clipWhite): matte levels, 0 <= black <
+//     white <= 1 (default 0, 1); other pairs are ignored.
+//   setParams_v2_garbage(x, y, w, h): outside the rectangle is backdrop;
+//   setParams_v2_holdout(x, y, w, h): inside the rectangle is subject. In
+//     frame pixels; w or h 0 removes the rectangle.
 // Version 1 keys by how close each pixel's chroma lies to the key colour:
 // setParams_v1_Similar sets the threshold (relative distance to the key,
 // default 0.4 for codes 2 and 3, 0.2 for code 1; setting a key code restores
@@ -71,6 +89,13 @@ public:
     void setParams_v1_Similar(float similar);
     void setParams_v1_Cal_Similar(void (*callback)(float similar));
     void setParams_v2_coff_thres(float coff);
+    void setParams_v2_refine(int on);
+    void setParams_v2_detail_keep(int on);
+    void setParams_v2_unmix(int on);
+    void setParams_v2_spill(float strength, int rangePixels);
+    void setParams_v2_levels(float clipBlack, float clipWhite);
+    void setParams_v2_garbage(int x, int y, int w, int h);
+    void setParams_v2_holdout(int x, int y, int w, int h);
 
     void exec_ColorMatting_NV12(int w, int h, const unsigned char* camY, const unsigned char* camUV,
                                 const unsigned char* bgY, const unsigned char* bgUV,

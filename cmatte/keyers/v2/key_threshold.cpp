@@ -66,4 +66,14 @@ int ThresholdHistory::stabiliseThreshold(int t0, float f, int c) {
     return mRing[c][2];
 }
 
+int backdrop_lower_edge(const std::uint32_t counts[256], int threshold) {
+    int peak = threshold;
+    for (int v = std::max(threshold + 1, 0); v < 256; ++v)
+        if (counts[v] > (peak > threshold ? counts[peak] : 0u)) peak = v;
+    if (peak == threshold) return threshold;
+    int edge = peak;
+    while (edge - 1 > threshold && counts[edge - 1] * 100ull >= counts[peak]) --edge;
+    return edge;
+}
+
 }  // namespace cmatte

@@ -21,6 +21,12 @@ HistogramTier histogram_tier(int w, int h);
 // Otsu's threshold of 256 counts over n pixels, 0..255.
 int otsu_threshold(const std::uint32_t counts[256], int n);
 
+// The lower edge of the backdrop's histogram peak: the tallest bin above
+// `threshold`, followed down while the bins hold at least 1% of its count.
+// Key values from there up are clear backdrop; `threshold` when no bin above
+// it holds a count.
+int backdrop_lower_edge(const std::uint32_t counts[256], int threshold);
+
 // Bounds, accepted values and the shared ring position per key colour code.
 class ThresholdHistory {
 public:

@@ -4,6 +4,7 @@
 
 #include "gpu_runtime/frame_pass.h"
 #include "gpu_runtime/gpu_print.h"
+#include "keyers/v2/ver2_kernels.h"
 #include "keyers/working_plane.h"
 
 extern const gpurt::EmbeddedProgram ver2_cm_program;
@@ -13,58 +14,12 @@ namespace {
 using cmatte::Element;
 using gpurt::FrameLayout;
 
-const char kCk0[] = "Error @clCreateKernel0:%d\n";
-const char kCk1[] = "Error @clCreateKernel1:%d\n";
-const char kCk4[] = "Error @clCreateKernel4:%d\n";
-const char kCk28[] = "Error @clCreateKernel28:%d\n";
-const char kCk29[] = "Error @clCreateKernel29:%d\n";
-
 const gpurt::ContextVariant kVariant{
     {"Intel(R) OpenCL HD Graphics", "Intel(R) OpenCL Graphics"},
     gpurt::QueueApi::kLegacy,
     1,
     "Error @clBuildProgram-cl-2.1:%d\n",
-    {{"nv12_GM_cal_LabA_w2h2", kCk0},
-     {"nv12_GM_cal_LabA", kCk1},
-     {"nv12_GM_cal_LabB", kCk1},
-     {"yuy2_GM_cal_LabA_w2h2", kCk0},
-     {"yuy2_GM_cal_LabA", kCk1},
-     {"yuy2_GM_cal_LabB", kCk1},
-     {"i420_GM_cal_LabA", kCk1},
-     {"i420_GM_cal_LabB", kCk1},
-     {"nv12_GM_blendForeAndBack", "Error @clCreateKernel2:%d\n"},
-     {"yuy2_GM_blendForeAndBack", "Error @clCreateKernel2:%d\n"},
-     {"i420_GM_blendForeAndBack", "Error @clCreateKernel2:%d\n"},
-     {"nv12_GM_stat_HistQ_LabA_color", kCk4},
-     {"nv12_GM_accm_HistQ_LabA_color", kCk4},
-     {"nv12_GM_downSampleW4H4_LabA_color", kCk4},
-     {"nv12_GM_downSampleW2H2_LabA_color", "Error @clCreateKernel5:%d\n"},
-     {"nv12_GM_upSampleW2H2_LabA_color", "Error @clCreateKernel6:%d\n"},
-     {"nv12_GM_upSampleW4H4_SpeedUp_LabA_color", "Error @clCreateKernel66:%d\n"},
-     {"nv12_GM_upSampleW4H4_LabA_color", "Error @clCreateKernel7:%d\n"},
-     {"nv12_GM_thres_segment_LabA", "Error @clCreateKernel8:%d\n"},
-     {"nv12_GM_single_div", "Error @clCreateKernel10:%d\n"},
-     {"nv12_GM_single_sub", "Error @clCreateKernel11:%d\n"},
-     {"nv12_GM_single_add", "Error @clCreateKernel12:%d\n"},
-     {"nv12_GM_single_mul", "Error @clCreateKernel13:%d\n"},
-     {"nv12_GM_single_mul2", "Error @clCreateKernel14:%d\n"},
-     {"nv12_GM_single_mul_add", "Error @clCreateKernel15:%d\n"},
-     {"nv12_GM_single_mul_sub", "Error @clCreateKernel16:%d\n"},
-     {"nv12_GM_yuv2rgb", "Error @clCreateKernel25:%d\n"},
-     {"yuy2_GM_yuv2rgb", "Error @clCreateKernel251:%d\n"},
-     {"nv12_GM_mean_stat_w4_h4", "Error @clCreateKernel26:%d\n"},
-     {"nv12_GM_mean_stat_w2_h2", "Error @clCreateKernel27:%d\n"},
-     {"nv12_GM_alpha_gaussBlur", kCk28},
-     {"nv12_GM_alpha_erosion3x3", kCk28},
-     {"copy_image_to_buffer", kCk29},
-     {"nv12_GM_buffer_meanBlur", kCk29},
-     {"nv12_GM_buffer_meanBlur_sepX", kCk29},
-     {"nv12_GM_buffer_meanBlur_sepY", kCk29},
-     {"nv12_GM_alpha_meanBlur_R4X", "Error @clCreateKernel34:%d\n"},
-     {"nv12_GM_alpha_meanBlur_R4Y", "Error @clCreateKernel35:%d\n"},
-     {"nv12_GM_alpha_meanBlur_R8X", "Error @clCreateKernel36:%d\n"},
-     {"nv12_GM_alpha_meanBlur_R8Y", "Error @clCreateKernel37:%d\n"},
-     {"copy_buffer_to_image", kCk29}},
+    cmatte::ver2_kernel_list(),
     64,
     ver2_cm_program,
 };
@@ -134,6 +89,11 @@ void ver2_cm::create_quarter_planes(const cmatte::Ver2Geometry& g) {
             cmatte::create_working_plane(mDc.context, queue(), g.qw, g.qh, Element::kFloat));
         if (!plane) return;
     }
+    for (gpurt::MemObject& plane : mBackdrop) {
+        plane.reset(
+            cmatte::create_working_plane(mDc.context, queue(), g.qw, g.qh, Element::kFloat));
+        if (!plane) return;
+    }
     Ga_.reset(
         cmatte::create_working_plane(mDc.context, queue(), g.fullW, g.fullH, Element::kFloat));
     if (Ga_)
@@ -151,6 +111,7 @@ void ver2_cm::create_working_set(WorkingSet& work, int w, int h) {
                   {&work.A8, w, h, Element::kByte},
                   {&work.S, w, h, Element::kByte},
                   {&work.M, w, h, Element::kByte},
+                  {&work.near, w, h, Element::kByte},
                   {&work.half, (w + 1) / 2, (h + 1) / 2, Element::kByte},
                   {&work.quarter, (w + 3) / 4, (h + 3) / 4, Element::kByte}};
     for (const auto& p : planes) {
@@ -166,7 +127,8 @@ void ver2_cm::prepare_frame(FrameLayout layout, int w, int h) {
         mFrameH = h;
         Gb_.reset();
         Ga_.reset();
-        for (int i = cmatte::kQuarterPlanes - 1; i >= 0; --i) mQuarter[i].reset();
+        for (int i = 3; i >= 0; --i) mBackdrop[i].reset();
+        for (int i = cmatte::Quarter::kCount - 1; i >= 0; --i) mQuarter[i].reset();
         mGeometry = cmatte::ver2_geometry(w, h);
         create_quarter_planes(mGeometry);
         if (resized) mHistory.resetThresholdHistory();
@@ -223,7 +185,7 @@ void ver2_cm::run(FrameLayout layout, int w, int h, const std::uint8_t* const ca
     WorkingSet& work = set.work;
     const cmatte::KeyPlanes keyPlanes{work.K, work.S, work.M, work.A8, work.Af};
     cmatte::GuidePlanes guide{{}, Ga_, Gb_};
-    for (int i = 0; i < cmatte::kQuarterPlanes; ++i) guide.quarter[i] = mQuarter[i];
+    for (int i = 0; i < cmatte::Quarter::kCount; ++i) guide.quarter[i] = mQuarter[i];
 
     camImages.upload(queue(), cam, kFrameMessages);
     bgImages.upload(queue(), bg, kFrameMessages);
@@ -232,10 +194,30 @@ void ver2_cm::run(FrameLayout layout, int w, int h, const std::uint8_t* const ca
         cmatte::key_pass(camImages, mLinImage, mLabImage, mKeyColor, keyPlanes, mGeometry));
     const int t0 = keyHistogramThreshold(launcher, work, w, h);
     mLastThreshold = mHistory.stabiliseThreshold(t0, mCoffThres, mKeyColor);
-    gpurt::run_passes(launcher,
-                      cmatte::matte_passes(keyPlanes, guide, mGeometry, w, h, mLastThreshold));
-    launcher.run(
-        cmatte::blend_pass(camImages, bgImages, outImages, keyPlanes, mKeyColor, mGeometry));
+    cmatte::MatteRefine matteRefine;
+    mLastClear =
+        mRefine.detailKeep ? cmatte::backdrop_lower_edge(mHistogram.data(), mLastThreshold) : 0;
+    matteRefine.clearThreshold = mLastClear;
+    matteRefine.adjust = mRefine.changes_matte();
+    matteRefine.clipBlack = mRefine.clipBlack;
+    matteRefine.clipWhite = mRefine.clipWhite;
+    matteRefine.garbage = mRefine.garbage;
+    matteRefine.holdout = mRefine.holdout;
+    gpurt::run_passes(launcher, cmatte::matte_passes(keyPlanes, guide, mGeometry, w, h,
+                                                     mLastThreshold, matteRefine));
+    if (mRefine.changes_blend()) {
+        const cmatte::BlendRefinePlanes refinePlanes{
+            work.near,
+            {mBackdrop[0], mBackdrop[1], mBackdrop[2], mBackdrop[3]},
+            mQuarter[cmatte::Quarter::scratch],
+            mQuarter[cmatte::Quarter::Mq]};
+        gpurt::run_passes(launcher, cmatte::refined_blend_passes(camImages, bgImages, outImages,
+                                                                 keyPlanes, refinePlanes, mRefine,
+                                                                 mKeyColor, mGeometry, w, h));
+    } else {
+        launcher.run(
+            cmatte::blend_pass(camImages, bgImages, outImages, keyPlanes, mKeyColor, mGeometry));
+    }
 
     // I420 reports the reads so far after its chroma reads.
     gpurt::StepStatuses reads;

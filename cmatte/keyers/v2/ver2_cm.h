@@ -20,6 +20,7 @@ public:
     // Frame-size working planes and histogram buffers of one layout.
     struct WorkingSet {
         gpurt::MemObject K, S, M, A8, half, quarter, Af;
+        gpurt::MemObject near;  // the matte's surroundings (spill range)
         gpurt::MemObject histRows, histTotal;
     };
     // Camera, background and output frames of one layout, and its working set.
@@ -35,6 +36,7 @@ public:
     void setSimilar(float) override {}
     void requestSimilarCalibration(void (*)(float)) override {}
     void setCoffThres(float coff) override { mCoffThres = coff; }
+    cmatte::Refinements* refinements() override { return &mRefine; }
     void runNV12(int w, int h, const unsigned char* camY, const unsigned char* camUV,
                  const unsigned char* bgY, const unsigned char* bgUV, unsigned char* outY,
                  unsigned char* outUV) override;
@@ -51,6 +53,7 @@ public:
     const cmatte::ThresholdHistory& threshold_history() const { return mHistory; }
     const std::array<std::uint32_t, 256>& last_histogram() const { return mHistogram; }
     int last_threshold() const { return mLastThreshold; }
+    int last_clear_threshold() const { return mLastClear; }
     const LayoutSet& nv12_set() const { return mLayouts[0]; }
     cl_command_queue queue() const { return mDc.queues[0]; }
 
@@ -72,9 +75,12 @@ private:
     int mFrameW = 0, mFrameH = 0;
     cmatte::Ver2Geometry mGeometry{};
     cmatte::ThresholdHistory mHistory;
-    gpurt::MemObject mQuarter[cmatte::kQuarterPlanes];
-    gpurt::MemObject Ga_, Gb_;  // per object, so objects of different frame sizes can alternate
+    gpurt::MemObject mQuarter[cmatte::Quarter::kCount];
+    gpurt::MemObject mBackdrop[4];  // local backdrop colour sums Y, Cb, Cr, count
+    gpurt::MemObject Ga_, Gb_;      // per object, so objects of different frame sizes can alternate
     std::array<LayoutSet, 3> mLayouts;  // in FrameLayout order
     std::array<std::uint32_t, 256> mHistogram{};
     int mLastThreshold = 0;
+    int mLastClear = 0;
+    cmatte::Refinements mRefine;
 };

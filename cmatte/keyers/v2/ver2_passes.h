@@ -8,56 +8,32 @@
 
 #include "gpu_runtime/frame_images.h"
 #include "gpu_runtime/frame_pass.h"
+#include "keyers/refinements.h"
 #include "keyers/v2/key_threshold.h"
 #include "keyers/v2/ver2_geometry.h"
 
 namespace cmatte {
 
-// Kernels in creation order (the launched ones are named).
-enum Ver2Kernel {
-    kNv12CalLabA = 1,
-    kNv12CalLabB = 2,
-    kYuy2CalLabA = 4,
-    kYuy2CalLabB = 5,
-    kI420CalLabA = 6,
-    kI420CalLabB = 7,
-    kNv12Blend = 8,
-    kYuy2Blend = 9,
-    kI420Blend = 10,
-    kStatHist = 11,
-    kAccmHist = 12,
-    kDownSample44 = 13,
-    kDownSample22 = 14,
-    kUpSample44SpeedUp = 16,
-    kSegment = 18,
-    kDiv = 19,
-    kMul2 = 23,
-    kMulAdd = 24,
-    kMulSub = 25,
-    kGaussBlur = 30,
-    kBoxR8X = 38,
-    kBoxR8Y = 39,
-    kVer2KernelCount = 41,
-};
-
 // Planes of the guided filter at quarter size.
-enum QuarterPlane {
-    Kq,
-    Mq,
-    KK,
-    KM,
-    meanK,
-    meanM,
-    meanKK,
-    meanKM,
-    varK,
-    covKM,
-    a,
-    b,
-    meanA,
-    meanB,
-    scratch,
-    kQuarterPlanes
+struct Quarter {
+    enum Plane {
+        Kq,
+        Mq,
+        KK,
+        KM,
+        meanK,
+        meanM,
+        meanKK,
+        meanKM,
+        varK,
+        covKM,
+        a,
+        b,
+        meanA,
+        meanB,
+        scratch,
+        kCount
+    };
 };
 
 // Frame-size planes a frame's passes read and write (borrowed handles).
@@ -65,7 +41,7 @@ struct KeyPlanes {
     cl_mem K, S, M, A8, Af;
 };
 struct GuidePlanes {
-    std::array<cl_mem, kQuarterPlanes> quarter;
+    std::array<cl_mem, Quarter::kCount> quarter;
     cl_mem Ga, Gb;
 };
 
@@ -82,10 +58,37 @@ gpurt::Pass key_pass(const gpurt::FrameImages& cam, cl_mem linearisation, cl_mem
 std::vector<gpurt::Pass> histogram_passes(const HistogramTier& tier, cl_mem K, cl_mem half,
                                           cl_mem quarter, cl_mem rows, cl_mem total);
 
+// What the refinements change in the matte passes; the default changes nothing.
+struct MatteRefine {
+    int clearThreshold = 0;  // detail keep above the threshold: the backdrop peak's lower edge
+    bool adjust = false;     // levels and rectangles
+    float clipBlack = 0.0f, clipWhite = 1.0f;
+    FrameRect garbage, holdout;
+};
+
 // From the threshold to the 8-bit matte: segmentation, the guided filter at
-// quarter size, smoothing.
+// quarter size, levels and rectangles when asked, smoothing.
 std::vector<gpurt::Pass> matte_passes(const KeyPlanes& planes, const GuidePlanes& guide,
-                                      const Ver2Geometry& g, int w, int h, int threshold);
+                                      const Ver2Geometry& g, int w, int h, int threshold,
+                                      const MatteRefine& refine = {});
+
+// Planes of the refined blend: the matte's surroundings within the spill
+// range (frame size, byte), the local backdrop colour's sums Y, Cb, Cr and
+// count (quarter size, float), a quarter-size scratch plane and the
+// segmentation at quarter size, as the matte passes left them.
+struct BlendRefinePlanes {
+    cl_mem near;
+    std::array<cl_mem, 4> backdrop;
+    cl_mem quarterScratch;
+    cl_mem segmentQuarter;  // the quarter-size mean of the segmentation
+};
+
+// The blend with refinements: the local backdrop colour when unmixing, the
+// matte's surroundings for a spill range, then the refined blend.
+std::vector<gpurt::Pass> refined_blend_passes(
+    const gpurt::FrameImages& cam, const gpurt::FrameImages& bg, const gpurt::FrameImages& out,
+    const KeyPlanes& planes, const BlendRefinePlanes& refinePlanes, const Refinements& refine,
+    int keyColor, const Ver2Geometry& g, int w, int h);
 
 // Camera over background by the matte, into the output frame.
 gpurt::Pass blend_pass(const gpurt::FrameImages& cam, const gpurt::FrameImages& bg,
