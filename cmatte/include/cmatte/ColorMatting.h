@@ -24,8 +24,8 @@
 //     (detail keep and the unmixing composite); 0 switches those two off.
 //   setParams_v2_detail_keep(on): key values between the automatic threshold
 //     and the lower edge of the backdrop's histogram peak stay subject unless
-//     a clear backdrop pixel lies within 2 pixels (pale detail close to the
-//     key colour is kept).
+//     a neighbouring pixel is clear backdrop (pale detail close to the key
+//     colour is kept).
 //   setParams_v2_unmix(on): composite as camera + (1 - alpha) (background -
 //     local backdrop colour), which removes the backdrop's tint from edges.
 //   setParams_v2_spill(strength, range): edge spill removal, strength 0 off,
