@@ -1,4 +1,4 @@
-// Linked into every test program of an AddressSanitizer build. The leak check
+// Linked into the OpenCL test programs of an AddressSanitizer build. The leak check
 // runs once the last test has finished, while the CPU OpenCL runtime's worker
 // threads are still parked: at process exit they wind down at the same time
 // as LeakSanitizer stops the world, and its thread tracer then crashes now
