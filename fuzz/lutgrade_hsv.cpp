@@ -1,4 +1,4 @@
-// Adjustment lists into the table builder: as text through lutgrade-cli's
+// Adjustment lists into the table builder: as text through the adjustment
 // list reader (first byte even), or as raw entries with any bit patterns,
 // not-a-number and infinities included (first byte odd).
 #include <algorithm>
@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "adjustment_file.h"
 #include "tables/OrvalenQcom3DLUT.h"
+#include "tables/adjustment_list.h"
 
 // Undefined arithmetic or indexing in the builder must stop the run.
 extern "C" const char* __ubsan_default_options() { return "halt_on_error=1:print_stacktrace=1"; }
@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::memcpy(entries.data(), data + 1, entries.size() * sizeof(Chi3dlutRgbcmyInfo));
     } else {
         std::string error;
-        if (!lutcli::parse_adjustments(
+        if (!lutgrade::parse_adjustments(
                 std::string(reinterpret_cast<const char*>(data + 1), size - 1), entries, error))
             return 0;
         if (entries.size() > 8) entries.resize(8);

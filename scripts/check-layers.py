@@ -45,6 +45,7 @@ LAYERS = [
     ("lutgrade/tables", "gpu", 2),
     ("lutgrade/gpu", "gpu", 2),
     ("lutgrade/api", "gpu", 3),
+    ("gst", "gpu", 5),
 ]
 
 # The two GPU libraries know nothing of each other.

@@ -4,6 +4,7 @@
 #include "gpu_runtime/frame_limits.h"
 #include "gpu_runtime/gpu_print.h"
 #include "tables/OrvalenQcom3DLUT.h"
+#include "tables/adjustment_list.h"
 #include "tables/table_source.h"
 
 Lut3D::Lut3D(int gpuPriority) : impl_(new impCL3DLut(gpuPriority)) { impl_->initOpenCL(); }
@@ -53,6 +54,17 @@ int Lut3D::load_filter_from_HSV(Chi3dlutRgbcmyInfo* entries, unsigned int count,
     }
     const std::vector<float> table = lutgrade::table_from_adjustments(entries, count);
     return impl_->setLutImage(Orvalen::OrvalenQcom3DLUT::kEdge, table.data());
+}
+
+int Lut3D::load_filter_from_HSV_file(const char* path) {
+    std::vector<Chi3dlutRgbcmyInfo> entries;
+    std::string error;
+    if (!path || !lutgrade::read_adjustment_file(path, entries, error)) {
+        gpurt::gpu_print("Error @load_filter_from_HSV_file(%s): %s\n", path ? path : "(null)",
+                         path ? error.c_str() : "no file named");
+        return -1;
+    }
+    return load_filter_from_HSV(entries.data(), static_cast<unsigned>(entries.size()), 0);
 }
 
 void Lut3D::set_strength(float strength) { impl_->setStrength(strength); }

@@ -15,7 +15,7 @@
 // and renamed only when every frame was complete; a FIFO or a device is
 // written straight (see frame_output.h). Empty input is an error.
 //
-// --hsv reads an adjustment list (see adjustment_file.h) and grades with the
+// --hsv reads an adjustment list (see lutgrade/tables/adjustment_list.h) and grades with the
 // 17-point table generated from it. --write-cube saves the table the frames
 // would be graded with: the generated 17-point table, or the file's table
 // resampled to --lut-size points, both at --strength (0 to 1, default 1:
@@ -28,10 +28,10 @@
 #include <string>
 #include <vector>
 
-#include "adjustment_file.h"
 #include "cube_writer.h"
 #include "frame_output.h"
 #include "lutgrade/Lut3D.h"
+#include "tables/adjustment_list.h"
 #include "tables/table_resample.h"
 #include "tables/table_source.h"
 
@@ -278,7 +278,7 @@ int main(int argc, char** argv) {
 
     std::vector<Chi3dlutRgbcmyInfo> adjustments;
     std::string error;
-    if (!o.hsv.empty() && !lutcli::read_adjustment_file(o.hsv, adjustments, error)) {
+    if (!o.hsv.empty() && !lutgrade::read_adjustment_file(o.hsv, adjustments, error)) {
         std::fprintf(stderr, "lutgrade-cli: %s\n", error.c_str());
         return 1;
     }

@@ -99,6 +99,13 @@ public:
     // with a count above 0, or count is above 1024.
     int load_filter_from_HSV(Chi3dlutRgbcmyInfo* entries, unsigned int count, int unused);
 
+    // Reads an adjustment list file, one entry per line: the eight fields of
+    // Chi3dlutRgbcmyInfo in order, separated by blanks or commas, '#' starting
+    // a comment. Then as load_filter_from_HSV. path is 8-bit text, the bytes
+    // of the file name. 0 on success; -1 with one reason line naming the file
+    // and the line when it is not such a list (the current table stays).
+    int load_filter_from_HSV_file(const char* path);
+
     // How much of the current and later tables applies: 0 leaves frames as
     // they are, 1 (the default) applies the table in full, and values between
     // mix the two. Applies from the next frame; a value outside 0-1 is refused

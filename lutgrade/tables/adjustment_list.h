@@ -9,9 +9,9 @@
 
 #include "lutgrade/Lut3D.h"
 
-namespace lutcli {
+namespace lutgrade {
 
-constexpr std::size_t kMaxAdjustments = 1024;
+constexpr std::size_t kMaxAdjustmentEntries = 1024;
 
 // false with a message naming the line when the text is not such a list.
 bool parse_adjustments(const std::string& text, std::vector<Chi3dlutRgbcmyInfo>& entries,
@@ -20,4 +20,4 @@ bool parse_adjustments(const std::string& text, std::vector<Chi3dlutRgbcmyInfo>&
 bool read_adjustment_file(const std::string& path, std::vector<Chi3dlutRgbcmyInfo>& entries,
                           std::string& error);
 
-}  // namespace lutcli
+}  // namespace lutgrade

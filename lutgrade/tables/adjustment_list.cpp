@@ -1,4 +1,4 @@
-#include "adjustment_file.h"
+#include "tables/adjustment_list.h"
 
 #include <cerrno>
 #include <cmath>
@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <sstream>
 
-namespace lutcli {
+namespace lutgrade {
 namespace {
 
 constexpr int kFields = 8;
@@ -61,8 +61,8 @@ bool parse_adjustments(const std::string& text, std::vector<Chi3dlutRgbcmyInfo>&
                     "'";
             return false;
         }
-        if (entries.size() == kMaxAdjustments) {
-            error = at + "more than " + std::to_string(kMaxAdjustments) + " adjustments";
+        if (entries.size() == kMaxAdjustmentEntries) {
+            error = at + "more than " + std::to_string(kMaxAdjustmentEntries) + " adjustments";
             return false;
         }
         entries.push_back({v[0], v[1], v[2], v[3], v[4], v[5], v[6], f[7] == "1" ? 1 : 0});
@@ -99,4 +99,4 @@ bool read_adjustment_file(const std::string& path, std::vector<Chi3dlutRgbcmyInf
     return true;
 }
 
-}  // namespace lutcli
+}  // namespace lutgrade
