@@ -338,9 +338,10 @@ GstFlowReturn aggregate_frames(GstVideoAggregator* vagg, GstBuffer* outbuf) {
     for (const GstVideoFrame* frame : {cam, bg})
         if (frame && !same_size(frame, info)) {
             GST_ELEMENT_ERROR(self, CORE, NEGOTIATION,
-                              ("the camera and the background must be %s frames of %dx%d, "
-                               "not %dx%d",
+                              ("the camera and the background must both be %s %dx%d, "
+                               "not %s %dx%d",
                                gst_video_format_to_string(GST_VIDEO_INFO_FORMAT(info)), w, h,
+                               gst_video_format_to_string(GST_VIDEO_FRAME_FORMAT(frame)),
                                GST_VIDEO_FRAME_WIDTH(frame), GST_VIDEO_FRAME_HEIGHT(frame)),
                               (nullptr));
             return GST_FLOW_NOT_NEGOTIATED;
@@ -381,6 +382,53 @@ GstFlowReturn aggregate_frames(GstVideoAggregator* vagg, GstBuffer* outbuf) {
     }
     gst_video_frame_unmap(&outframe);
     return result;
+}
+
+// Once one input has its caps, the other must have the same format and
+// size: the caps query and the caps check of each sink pad say so.
+GstCaps* caps_of_other_input(GstCmatte* self, GstAggregatorPad* pad) {
+    GstPad* other =
+        GST_PAD(GST_AGGREGATOR_PAD(self->camera) == pad ? self->background : self->camera);
+    GstCaps* current = gst_pad_get_current_caps(other);
+    if (!current) return nullptr;
+    GstCaps* same = gst_caps_copy(current);
+    gst_caps_unref(current);
+    for (guint i = 0; i < gst_caps_get_size(same); ++i) {
+        GstStructure* s = gst_caps_get_structure(same, i);
+        gst_structure_remove_fields(s, "framerate", "pixel-aspect-ratio", "interlace-mode",
+                                    "colorimetry", "chroma-site", "multiview-mode",
+                                    "multiview-flags", nullptr);
+    }
+    return same;
+}
+
+gboolean sink_query(GstAggregator* agg, GstAggregatorPad* pad, GstQuery* query) {
+    GstCmatte* self = self_of(agg);
+    const GstQueryType type = GST_QUERY_TYPE(query);
+    GstCaps* same = type == GST_QUERY_CAPS || type == GST_QUERY_ACCEPT_CAPS
+                        ? caps_of_other_input(self, pad)
+                        : nullptr;
+    if (!same) return GST_AGGREGATOR_CLASS(gst_cmatte_parent_class)->sink_query(agg, pad, query);
+    gboolean handled = TRUE;
+    if (type == GST_QUERY_ACCEPT_CAPS) {
+        GstCaps* caps = nullptr;
+        gst_query_parse_accept_caps(query, &caps);
+        if (gst_caps_can_intersect(caps, same))
+            handled = GST_AGGREGATOR_CLASS(gst_cmatte_parent_class)->sink_query(agg, pad, query);
+        else
+            gst_query_set_accept_caps_result(query, FALSE);
+    } else {
+        handled = GST_AGGREGATOR_CLASS(gst_cmatte_parent_class)->sink_query(agg, pad, query);
+        GstCaps* result = nullptr;
+        gst_query_parse_caps_result(query, &result);
+        if (handled && result) {
+            GstCaps* narrowed = gst_caps_intersect(result, same);
+            gst_query_set_caps_result(query, narrowed);
+            gst_caps_unref(narrowed);
+        }
+    }
+    gst_caps_unref(same);
+    return handled;
 }
 
 gboolean stop(GstAggregator* agg) {
@@ -498,6 +546,7 @@ static void gst_cmatte_class_init(GstCmatteClass* klass) {
     gst_caps_unref(caps);
 
     GST_AGGREGATOR_CLASS(klass)->stop = stop;
+    GST_AGGREGATOR_CLASS(klass)->sink_query = sink_query;
     GST_VIDEO_AGGREGATOR_CLASS(klass)->aggregate_frames = aggregate_frames;
 }
 
