@@ -180,6 +180,7 @@ void write_look(const std::string& path) {
 
 TEST_F(Elements, LutgradeGradesPaddedFramesLikeTheTool) {
     write_look(file("look.cube"));
+    write("turn.hsv", "# greens towards cyan\n120 0.5 0.5 60 0.5 0.5 30 1\n");
     for (Layout layout : kLayouts) {
         SCOPED_TRACE(format_of(layout));
         const Frame a = testframes::to_frame(mScene.camera, layout);
@@ -210,9 +211,18 @@ TEST_F(Elements, LutgradeGradesPaddedFramesLikeTheTool) {
         ASSERT_EQ(gst_harness_push(h, padded_buffer(b, 3)), GST_FLOW_OK);
         EXPECT_TRUE(packed(gst_harness_pull(h), layout) == read("half.raw"))
             << "strength 0.5 differs from lutgrade-cli";
+        // An adjustment list instead of the file, still at half strength.
+        ASSERT_EQ(
+            run(LUTGRADE_CLI, args.substr(0, args.find(" --lut ")) + " --hsv " + file("turn.hsv") +
+                                  " --strength 0.5 -i " + file("b.raw") + " -o " + file("hsv.raw")),
+            0);
+        g_object_set(h->element, "location", nullptr, "hsv", file("turn.hsv").c_str(), nullptr);
+        ASSERT_EQ(gst_harness_push(h, padded_buffer(b, 4)), GST_FLOW_OK);
+        EXPECT_TRUE(packed(gst_harness_pull(h), layout) == read("hsv.raw"))
+            << "hsv differs from lutgrade-cli";
         guint64 staged = 0;
         g_object_get(h->element, "staged-frames", &staged, nullptr);
-        EXPECT_EQ(staged, 3u);
+        EXPECT_EQ(staged, 4u);
         gst_harness_teardown(h);
     }
 }
@@ -407,12 +417,13 @@ TEST_F(Elements, StateCyclesDoNotGrowMemory) {
         gst_buffer_unref(gst_harness_pull(key));
         if (cycle == 9) settled = resident_kib();
     }
-    // About 2 MiB of allocator noise here; a keyer or table object left
-    // behind per cycle adds about 2.5 MiB each time. Under AddressSanitizer
+    // Allocator noise reaches about 9 MiB here (the runtime's worker threads
+    // touch their own arenas); a keyer or table object left behind per cycle
+    // adds about 2.5 MiB each time, 100 MiB in all. Under AddressSanitizer
     // freed memory is held back on purpose, and its leak check covers this.
     const long grown = resident_kib() - settled;
 #if !defined(__SANITIZE_ADDRESS__)
-    EXPECT_LT(grown, 8192) << "grew by " << grown << " KiB over 40 cycles";
+    EXPECT_LT(grown, 24 * 1024) << "grew by " << grown << " KiB over 40 cycles";
 #endif
     gst_harness_teardown(keyBg);
     gst_harness_teardown(key);
