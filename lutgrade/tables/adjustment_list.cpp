@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "platform/table_file_open.h"
+
 namespace lutgrade {
 namespace {
 
@@ -72,7 +74,7 @@ bool parse_adjustments(const std::string& text, std::vector<Chi3dlutRgbcmyInfo>&
 
 bool read_adjustment_file(const std::string& path, std::vector<Chi3dlutRgbcmyInfo>& entries,
                           std::string& error) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = open_table_file(path.c_str());
     std::string text;
     bool read = file != nullptr;
     if (file) {

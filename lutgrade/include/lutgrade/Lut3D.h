@@ -101,8 +101,8 @@ public:
 
     // Reads an adjustment list file, one entry per line: the eight fields of
     // Chi3dlutRgbcmyInfo in order, separated by blanks or commas, '#' starting
-    // a comment. Then as load_filter_from_HSV. path is 8-bit text, the bytes
-    // of the file name. 0 on success; -1 with one reason line naming the file
+    // a comment. Then as load_filter_from_HSV. path is 8-bit text, read as
+    // load_filter_of_cube_3dl_file reads it. 0 on success; -1 with one reason line naming the file
     // and the line when it is not such a list (the current table stays).
     int load_filter_from_HSV_file(const char* path);
 
