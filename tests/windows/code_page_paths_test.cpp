@@ -77,6 +77,10 @@ TEST(TablePath, LoadsByAnsiOrUtf8PathAndUtf8ReachesNamesBeyondTheCodePage) {
     for (const auto& c : cases) {
         EXPECT_EQ(lut.load_filter_of_cube_3dl_file(c.path.c_str(), 2) == 0, c.loads) << c.what;
     }
+    // Adjustment lists open the same way.
+    const std::wstring list = folder + L"\\색상.hsv";
+    writeFile(list, "0 1 1 120 1 1 0 0\n");
+    EXPECT_EQ(lut.load_filter_from_HSV_file(encode(list, CP_UTF8).c_str()), 0);
 }
 
 TEST(DownloadFolder, AnsiUserFolderLevelsSizeTruncationAndCommit) {
