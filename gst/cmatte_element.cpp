@@ -87,12 +87,15 @@ GType key_type() {
 GstCmatte* self_of(gpointer object) { return reinterpret_cast<GstCmatte*>(object); }
 
 // A text property in the tool's notation: a text that does not parse is
-// refused with a warning and the value stays.
+// refused and the value stays. Like GLib's refusal of a number out of range,
+// it is printed, since before the element is in a pipeline no bus hears it;
+// an application hears it on the bus too.
 void set_text(GstCmatte* self, const char* name, const GValue* value, bool parsed) {
     if (parsed) return;
-    GST_ELEMENT_WARNING(
-        self, LIBRARY, SETTINGS,
-        ("%s: \"%s\" does not parse; the value stays", name, g_value_get_string(value)), (nullptr));
+    const char* text = g_value_get_string(value);
+    g_warning("%s: %s: \"%s\" does not parse; the value stays", GST_OBJECT_NAME(self), name, text);
+    GST_ELEMENT_WARNING(self, LIBRARY, SETTINGS,
+                        ("%s: \"%s\" does not parse; the value stays", name, text), (nullptr));
 }
 
 void set_property(GObject* object, guint id, const GValue* value, GParamSpec* pspec) {
@@ -384,6 +387,14 @@ GstFlowReturn aggregate_frames(GstVideoAggregator* vagg, GstBuffer* outbuf) {
     return result;
 }
 
+// The libraries take every frame as BT.709 of limited range, so the inputs'
+// colorimetry and chroma siting do not matter.
+void drop_colour_fields(GstCaps* caps) {
+    for (guint i = 0; i < gst_caps_get_size(caps); ++i)
+        gst_structure_remove_fields(gst_caps_get_structure(caps, i), "colorimetry", "chroma-site",
+                                    nullptr);
+}
+
 // Once one input has its caps, the other must have the same format and
 // size: the caps query and the caps check of each sink pad say so.
 GstCaps* caps_of_other_input(GstCmatte* self, GstAggregatorPad* pad) {
@@ -393,41 +404,48 @@ GstCaps* caps_of_other_input(GstCmatte* self, GstAggregatorPad* pad) {
     if (!current) return nullptr;
     GstCaps* same = gst_caps_copy(current);
     gst_caps_unref(current);
-    for (guint i = 0; i < gst_caps_get_size(same); ++i) {
-        GstStructure* s = gst_caps_get_structure(same, i);
-        gst_structure_remove_fields(s, "framerate", "pixel-aspect-ratio", "interlace-mode",
-                                    "colorimetry", "chroma-site", "multiview-mode",
+    drop_colour_fields(same);
+    for (guint i = 0; i < gst_caps_get_size(same); ++i)
+        gst_structure_remove_fields(gst_caps_get_structure(same, i), "framerate",
+                                    "pixel-aspect-ratio", "interlace-mode", "multiview-mode",
                                     "multiview-flags", nullptr);
-    }
     return same;
+}
+
+gboolean accepts(GstCmatte* self, GstAggregatorPad* pad, GstCaps* caps) {
+    GstCaps* templ = gst_pad_get_pad_template_caps(GST_PAD(pad));
+    GstCaps* same = caps_of_other_input(self, pad);
+    const bool ok = gst_caps_is_fixed(caps) && gst_caps_can_intersect(caps, templ) &&
+                    (!same || gst_caps_can_intersect(caps, same));
+    gst_caps_unref(templ);
+    if (same) gst_caps_unref(same);
+    return ok;
 }
 
 gboolean sink_query(GstAggregator* agg, GstAggregatorPad* pad, GstQuery* query) {
     GstCmatte* self = self_of(agg);
-    const GstQueryType type = GST_QUERY_TYPE(query);
-    GstCaps* same = type == GST_QUERY_CAPS || type == GST_QUERY_ACCEPT_CAPS
-                        ? caps_of_other_input(self, pad)
-                        : nullptr;
-    if (!same) return GST_AGGREGATOR_CLASS(gst_cmatte_parent_class)->sink_query(agg, pad, query);
-    gboolean handled = TRUE;
-    if (type == GST_QUERY_ACCEPT_CAPS) {
+    if (GST_QUERY_TYPE(query) == GST_QUERY_ACCEPT_CAPS) {
         GstCaps* caps = nullptr;
         gst_query_parse_accept_caps(query, &caps);
-        if (gst_caps_can_intersect(caps, same))
-            handled = GST_AGGREGATOR_CLASS(gst_cmatte_parent_class)->sink_query(agg, pad, query);
-        else
-            gst_query_set_accept_caps_result(query, FALSE);
-    } else {
-        handled = GST_AGGREGATOR_CLASS(gst_cmatte_parent_class)->sink_query(agg, pad, query);
-        GstCaps* result = nullptr;
-        gst_query_parse_caps_result(query, &result);
-        if (handled && result) {
-            GstCaps* narrowed = gst_caps_intersect(result, same);
-            gst_query_set_caps_result(query, narrowed);
-            gst_caps_unref(narrowed);
-        }
+        gst_query_set_accept_caps_result(query, accepts(self, pad, caps));
+        return TRUE;
     }
-    gst_caps_unref(same);
+    const gboolean handled =
+        GST_AGGREGATOR_CLASS(gst_cmatte_parent_class)->sink_query(agg, pad, query);
+    GstCaps* result = nullptr;
+    if (GST_QUERY_TYPE(query) != GST_QUERY_CAPS || !handled) return handled;
+    gst_query_parse_caps_result(query, &result);
+    if (!result) return handled;
+    GstCaps* open = gst_caps_copy(result);
+    drop_colour_fields(open);
+    if (GstCaps* same = caps_of_other_input(self, pad)) {
+        GstCaps* narrowed = gst_caps_intersect(open, same);
+        gst_caps_unref(open);
+        gst_caps_unref(same);
+        open = narrowed;
+    }
+    gst_query_set_caps_result(query, open);
+    gst_caps_unref(open);
     return handled;
 }
 

@@ -168,11 +168,13 @@ bool apply_settings(GstLutgrade* self) {
     if (status != 0) {
         a.hasTable = false;
         a.tableGeneration = s.tableGeneration - 1;  // a later frame tries again
-        GST_ELEMENT_ERROR(self, RESOURCE, OPEN_READ,
-                          ("cannot load the table %s: the library returned %d",
-                           fromFile ? s.location.c_str() : s.hsv.c_str(), status),
-                          ("%s %s, lut-size %d", fromFile ? "location" : "hsv",
-                           fromFile ? s.location.c_str() : s.hsv.c_str(), s.lutSize));
+        GST_ELEMENT_ERROR(
+            self, RESOURCE, OPEN_READ,
+            ("cannot load the table %s: the library returned %d (its reason is on standard "
+             "output)",
+             fromFile ? s.location.c_str() : s.hsv.c_str(), status),
+            ("%s %s, lut-size %d", fromFile ? "location" : "hsv",
+             fromFile ? s.location.c_str() : s.hsv.c_str(), s.lutSize));
         return false;
     }
     a.hasTable = true;
