@@ -22,6 +22,10 @@ PACKAGES=(
   # OpenColorIO as the reference reader of colour table files (ociobakelut,
   # PyOpenColorIO for /usr/bin/python3)
   opencolorio-tools python3-pyopencolorio
+  # GStreamer plugin (gst/): its build files, and gst-launch-1.0,
+  # gst-inspect-1.0 and the base and good elements its tests and docs use
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
+  gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
 )
 
 missing=()
