@@ -1,0 +1,294 @@
+// The GStreamer elements lutgrade and cmatte against our two tools on the
+// same raw 1080p NV12 files, in one run:
+//   gst_bench [--quick]
+//   filesrc ! rawvideoparse ! lutgrade ! fakesink sync=false  against  lutgrade-cli -o /dev/null
+//   two filesrc ! rawvideoparse branches ! cmatte ! fakesink   against  cmatte-cli -b BG -o
+//   /dev/null
+// and the lutgrade pipeline once more on a file whose rows are padded to a
+// wider stride (rawvideoparse plane-strides), where the element grades
+// through a packed copy; its staged-frames count must equal the frames, and
+// be 0 on the packed file.
+// Both sides read the file and discard the graded frames: the tool writes to
+// /dev/null (no copy), the pipeline ends in fakesink; both still read every
+// frame back from the device. Each side is timed as a whole job (the tool's
+// process; the pipeline from gst_parse_launch through PLAYING to EOS and back
+// to NULL) on N frames and on one frame, and its rate is (N - 1) over the
+// difference, so start-up (OpenCL set-up, table loading, plugin loading)
+// does not count on either side. Runs alternate; medians are printed. The
+// element's overhead is its time per frame over the tool's, less one.
+// The camera frames are the green test scene (textured subject, soft rim,
+// hair, noise) repeated; the background is one frame, repeated by both.
+#include <gst/gst.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "key_scene.h"
+#include "result_rows.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using bench::row;
+using testframes::Frame;
+
+constexpr int kWidth = 1920, kHeight = 1080;
+constexpr int kPaddedStride = 2048;  // bytes per row of both NV12 planes in the padded file
+
+double seconds_since(Clock::time_point t) {
+    return std::chrono::duration<double>(Clock::now() - t).count();
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// `frames` copies of f, each plane's rows padded to `stride` bytes when it
+// is not 0.
+bool write_frames(const std::string& path, const Frame& f, int frames, int stride = 0) {
+    std::ofstream out(path, std::ios::binary);
+    const std::vector<char> pad(stride > 0 ? stride - f.w : 0, 0);
+    for (int i = 0; i < frames; ++i)
+        for (const auto& plane : f.planes) {
+            if (stride == 0) {
+                out.write(reinterpret_cast<const char*>(plane.data()),
+                          static_cast<std::streamsize>(plane.size()));
+                continue;
+            }
+            for (std::size_t at = 0; at < plane.size(); at += f.w) {  // NV12: rows of w bytes
+                out.write(reinterpret_cast<const char*>(plane.data() + at), f.w);
+                out.write(pad.data(), static_cast<std::streamsize>(pad.size()));
+            }
+        }
+    return static_cast<bool>(out);
+}
+
+// Seconds the command took; negative when it failed.
+double time_command(const std::string& command) {
+    const auto t = Clock::now();
+    const int status = std::system((command + " >/dev/null 2>&1").c_str());
+    const double s = seconds_since(t);
+    if (status != 0) std::fprintf(stderr, "gst_bench: failed (%d): %s\n", status, command.c_str());
+    return status == 0 ? s : -1;
+}
+
+struct PipelineRun {
+    double seconds = -1;  // negative when the pipeline failed
+    guint64 staged = 0;   // the element's staged-frames
+    guint64 frames = 0;   // buffers that reached the sink
+};
+
+GstPadProbeReturn count_buffer(GstPad*, GstPadProbeInfo*, gpointer count) {
+    ++*static_cast<guint64*>(count);
+    return GST_PAD_PROBE_OK;
+}
+
+// Runs a pipeline with an element named "element" and a sink named "sink"
+// from parsing to EOS and back to NULL.
+PipelineRun run_pipeline(const std::string& description) {
+    PipelineRun run;
+    const auto t = Clock::now();
+    GError* error = nullptr;
+    GstElement* pipeline = gst_parse_launch(description.c_str(), &error);
+    if (!pipeline || error) {
+        std::fprintf(stderr, "gst_bench: %s: %s\n", description.c_str(),
+                     error ? error->message : "does not parse");
+        g_clear_error(&error);
+        if (pipeline) gst_object_unref(pipeline);
+        return run;
+    }
+    GstElement* element = gst_bin_get_by_name(GST_BIN(pipeline), "element");
+    GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), "sink");
+    GstPad* sinkPad = gst_element_get_static_pad(sink, "sink");
+    guint64 frames = 0;
+    gst_pad_add_probe(sinkPad, GST_PAD_PROBE_TYPE_BUFFER, count_buffer, &frames, nullptr);
+    gst_object_unref(sinkPad);
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    GstBus* bus = gst_element_get_bus(pipeline);
+    GstMessage* message = gst_bus_timed_pop_filtered(
+        bus, GST_CLOCK_TIME_NONE, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+    const bool ok = GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS;
+    if (!ok) {
+        GError* e = nullptr;
+        gst_message_parse_error(message, &e, nullptr);
+        std::fprintf(stderr, "gst_bench: %s: %s\n", description.c_str(), e->message);
+        g_clear_error(&e);
+    }
+    gst_message_unref(message);
+    gst_object_unref(bus);
+    g_object_get(element, "staged-frames", &run.staged, nullptr);
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(element);
+    gst_object_unref(sink);
+    gst_object_unref(pipeline);
+    run.frames = frames;
+    if (ok) run.seconds = seconds_since(t);
+    return run;
+}
+
+// Frames per second between a run of n frames and a run of one.
+double rate(double many, double one, int n) {
+    return many > 0 && one > 0 && many > one ? (n - 1) / (many - one) : 0;
+}
+
+std::string raw_source(const std::string& file, int stride = 0) {
+    std::string s = "filesrc location=" + file +
+                    " ! rawvideoparse format=nv12 width=" + std::to_string(kWidth) +
+                    " height=" + std::to_string(kHeight) + " framerate=30/1";
+    if (stride > 0)
+        s += " plane-strides=<" + std::to_string(stride) + "," + std::to_string(stride) +
+             "> plane-offsets=<0," + std::to_string(stride * kHeight) +
+             "> frame-size=" + std::to_string(stride * kHeight * 3 / 2);
+    return s;
+}
+
+// One side-by-side case: the element's pipeline and the tool's command, each
+// on a file of n frames and one of a single frame.
+struct Case {
+    std::string pipelineMany, pipelineOne, commandMany, commandOne;
+};
+
+struct Figures {
+    double element = 0, tool = 0;            // steady frames per second
+    double elementWhole = 0, toolWhole = 0;  // seconds of the n-frame runs
+    guint64 staged = 0, frames = 0;          // of the last n-frame pipeline run
+    bool ok = true;
+};
+
+Figures measure(const Case& c, int n, int repeats) {
+    // Warm-up: the plugin registry, the OpenCL platform, the kernel cache.
+    run_pipeline(c.pipelineOne);
+    time_command(c.commandOne);
+    std::vector<double> element, tool, elementWhole, toolWhole;
+    Figures f;
+    for (int r = 0; r < repeats; ++r) {
+        const double toolMany = time_command(c.commandMany);
+        const PipelineRun many = run_pipeline(c.pipelineMany);
+        const double toolOne = time_command(c.commandOne);
+        const PipelineRun one = run_pipeline(c.pipelineOne);
+        f.ok = f.ok && toolMany > 0 && toolOne > 0 && many.seconds > 0 && one.seconds > 0;
+        tool.push_back(rate(toolMany, toolOne, n));
+        element.push_back(rate(many.seconds, one.seconds, n));
+        toolWhole.push_back(toolMany);
+        elementWhole.push_back(many.seconds);
+        f.staged = many.staged;
+        f.frames = many.frames;
+    }
+    f.element = median(element);
+    f.tool = median(tool);
+    f.elementWhole = median(elementWhole);
+    f.toolWhole = median(toolWhole);
+    return f;
+}
+
+double overhead_percent(const Figures& f) {
+    return f.element > 0 ? (f.tool / f.element - 1) * 100 : 0;
+}
+
+void print(const char* name, const Figures& f, int n) {
+    row("%s 1080p NV12, %d frames: element %.1f frames/s, tool %.1f frames/s, element overhead "
+        "%+.1f%% (goal at most 5%%); whole runs element %.2f s, tool %.2f s; frames out %llu, "
+        "staged %llu%s\n",
+        name, n, f.element, f.tool, overhead_percent(f), f.elementWhole, f.toolWhole,
+        static_cast<unsigned long long>(f.frames), static_cast<unsigned long long>(f.staged),
+        f.ok ? "" : " (A RUN FAILED)");
+}
+
+void lutgrade(const std::string& dir, const Frame& camera, int n, int repeats) {
+    // The table: a small adjustment list made into a 33-point .cube by the tool.
+    const std::string list = dir + "/look.hsv", table = dir + "/look.cube";
+    std::ofstream(list) << "130 0 0 90 0 0 -12 1\n20 0 0 45 0.07 0.03 0 1\n";
+    time_command(std::string(LUTGRADE_CLI) + " --hsv " + list + " --write-cube " + dir +
+                 "/look17.cube");
+    time_command(std::string(LUTGRADE_CLI) + " --lut " + dir + "/look17.cube --lut-size 33" +
+                 " --write-cube " + table);
+
+    const std::string many = dir + "/frames.nv12", one = dir + "/frame.nv12",
+                      paddedMany = dir + "/padded.nv12", paddedOne = dir + "/padded-frame.nv12";
+    write_frames(many, camera, n);
+    write_frames(one, camera, 1);
+    write_frames(paddedMany, camera, n, kPaddedStride);
+    write_frames(paddedOne, camera, 1, kPaddedStride);
+
+    const std::string grade =
+        " ! lutgrade name=element location=" + table + " ! fakesink name=sink sync=false";
+    const std::string tool = std::string(LUTGRADE_CLI) + " --lut " + table +
+                             " --size 1920x1080 --format nv12 -o /dev/null -i ";
+    const Figures packed = measure(
+        {raw_source(many) + grade, raw_source(one) + grade, tool + many, tool + one}, n, repeats);
+    print("lutgrade", packed, n);
+
+    // The padded file against the packed pipeline; the tool reads packed frames only.
+    const Figures padded =
+        measure({raw_source(paddedMany, kPaddedStride) + grade,
+                 raw_source(paddedOne, kPaddedStride) + grade, tool + many, tool + one},
+                n, repeats);
+    row("lutgrade 1080p NV12 rows padded to %d bytes, %d frames: element %.1f frames/s (packed "
+        "%.1f), tool on the packed file %.1f frames/s, staged-frames %llu of %llu frames out "
+        "(packed run %llu): %s\n",
+        kPaddedStride, n, padded.element, packed.element, padded.tool,
+        static_cast<unsigned long long>(padded.staged),
+        static_cast<unsigned long long>(padded.frames),
+        static_cast<unsigned long long>(packed.staged),
+        padded.ok && padded.staged == static_cast<guint64>(n) &&
+                padded.frames == static_cast<guint64>(n) && packed.staged == 0
+            ? "as expected"
+            : "UNEXPECTED");
+    for (const std::string& f : {many, one, paddedMany, paddedOne}) std::remove(f.c_str());
+}
+
+void cmatte(const std::string& dir, const Frame& camera, const Frame& background, int n,
+            int repeats) {
+    const std::string many = dir + "/camera.nv12", one = dir + "/camera-frame.nv12",
+                      bg = dir + "/background.nv12";
+    write_frames(many, camera, n);
+    write_frames(one, camera, 1);
+    write_frames(bg, background, 1);
+    const auto pipeline = [&](const std::string& cam) {
+        return "cmatte name=element ! fakesink name=sink sync=false " + raw_source(cam) +
+               " ! element.sink " + raw_source(bg) + " ! element.background";
+    };
+    const std::string tool =
+        std::string(CMATTE_CLI) + " --size 1920x1080 --format nv12 -o /dev/null -b " + bg + " -i ";
+    const Figures f = measure({pipeline(many), pipeline(one), tool + many, tool + one}, n, repeats);
+    print("cmatte", f, n);
+    for (const std::string& file : {many, one, bg}) std::remove(file.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool quick = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--quick") {
+            quick = true;
+        } else {
+            std::fprintf(stderr, "usage: gst_bench [--quick]\n");
+            return 2;
+        }
+    }
+    const int frames = quick ? 30 : 90, repeats = quick ? 3 : 5;
+    if (!bench::take_stdout_for_rows()) return 1;
+    char dirTemplate[] = "/tmp/gst_bench.XXXXXX";
+    const char* dir = mkdtemp(dirTemplate);
+    if (!dir) return 1;
+    // Our plugin from the build tree, and a registry of our own.
+    setenv("GST_PLUGIN_PATH", GST_PLUGIN_DIR, 1);
+    setenv("GST_REGISTRY", (std::string(dir) + "/registry.bin").c_str(), 1);
+    gst_init(nullptr, nullptr);
+
+    const testframes::KeyScene scene =
+        testframes::make_key_scene(kWidth, kHeight, testframes::Backdrop::kGreen, 5);
+    const Frame camera = testframes::to_frame(scene.camera, testframes::Layout::kNV12),
+                background = testframes::to_frame(scene.background, testframes::Layout::kNV12);
+    lutgrade(dir, camera, frames, repeats);
+    cmatte(dir, camera, background, frames, repeats);
+    std::system((std::string("rm -rf ") + dir).c_str());
+    return 0;
+}
