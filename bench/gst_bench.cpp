@@ -19,6 +19,7 @@
 // The camera frames are the green test scene (textured subject, soft rim,
 // hair, noise) repeated; the background is one frame, repeated by both.
 #include <gst/gst.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
@@ -69,20 +70,33 @@ bool write_frames(const std::string& path, const Frame& f, int frames, int strid
     return static_cast<bool>(out);
 }
 
-// Seconds the command took; negative when it failed.
-double time_command(const std::string& command) {
+// CPU seconds (user and system, all threads) of this process or of its
+// waited-for children.
+double cpu_seconds(int who) {
+    rusage u{};
+    getrusage(who, &u);
+    const auto s = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    return s(u.ru_utime) + s(u.ru_stime);
+}
+
+// Wall and CPU seconds of one run; wall is negative when it failed.
+struct Run {
+    double seconds = -1, cpu = 0;
+    guint64 staged = 0;  // the element's staged-frames
+    guint64 frames = 0;  // buffers that reached the sink
+};
+
+Run run_command(const std::string& command) {
+    Run run;
+    const double cpu = cpu_seconds(RUSAGE_CHILDREN);
     const auto t = Clock::now();
     const int status = std::system((command + " >/dev/null 2>&1").c_str());
     const double s = seconds_since(t);
+    run.cpu = cpu_seconds(RUSAGE_CHILDREN) - cpu;
     if (status != 0) std::fprintf(stderr, "gst_bench: failed (%d): %s\n", status, command.c_str());
-    return status == 0 ? s : -1;
+    if (status == 0) run.seconds = s;
+    return run;
 }
-
-struct PipelineRun {
-    double seconds = -1;  // negative when the pipeline failed
-    guint64 staged = 0;   // the element's staged-frames
-    guint64 frames = 0;   // buffers that reached the sink
-};
 
 GstPadProbeReturn count_buffer(GstPad*, GstPadProbeInfo*, gpointer count) {
     ++*static_cast<guint64*>(count);
@@ -91,8 +105,9 @@ GstPadProbeReturn count_buffer(GstPad*, GstPadProbeInfo*, gpointer count) {
 
 // Runs a pipeline with an element named "element" and a sink named "sink"
 // from parsing to EOS and back to NULL.
-PipelineRun run_pipeline(const std::string& description) {
-    PipelineRun run;
+Run run_pipeline(const std::string& description) {
+    Run run;
+    const double cpu = cpu_seconds(RUSAGE_SELF);
     const auto t = Clock::now();
     GError* error = nullptr;
     GstElement* pipeline = gst_parse_launch(description.c_str(), &error);
@@ -129,12 +144,8 @@ PipelineRun run_pipeline(const std::string& description) {
     gst_object_unref(pipeline);
     run.frames = frames;
     if (ok) run.seconds = seconds_since(t);
+    run.cpu = cpu_seconds(RUSAGE_SELF) - cpu;
     return run;
-}
-
-// Frames per second between a run of n frames and a run of one.
-double rate(double many, double one, int n) {
-    return many > 0 && one > 0 && many > one ? (n - 1) / (many - one) : 0;
 }
 
 std::string raw_source(const std::string& file, int stride = 0) {
@@ -148,66 +159,83 @@ std::string raw_source(const std::string& file, int stride = 0) {
     return s;
 }
 
-// One side-by-side case: the element's pipeline and the tool's command, each
-// on a file of n frames and one of a single frame.
-struct Case {
-    std::string pipelineMany, pipelineOne, commandMany, commandOne;
+// A pipeline or a tool's command, on a file of n frames and on one of a
+// single frame.
+struct Job {
+    bool pipeline;
+    std::string many, one;
+};
+
+Run run_job(const Job& j, bool many) {
+    const std::string& what = many ? j.many : j.one;
+    return j.pipeline ? run_pipeline(what) : run_command(what);
+}
+
+// One side's medians.
+struct Side {
+    double fps = 0;      // frames per second between the n-frame and the one-frame run
+    double cpuMs = 0;    // CPU milliseconds per frame, likewise
+    double whole = 0;    // seconds of the n-frame run
+    guint64 staged = 0;  // of the last n-frame run
+    guint64 frames = 0;  // likewise
+    bool ok = true;
+
+    void add(const Run& many, const Run& one, int n) {
+        ok = ok && many.seconds > 0 && one.seconds > 0;
+        fpsRuns.push_back(many.seconds > one.seconds ? (n - 1) / (many.seconds - one.seconds) : 0);
+        cpuRuns.push_back((many.cpu - one.cpu) * 1000 / (n - 1));
+        wholeRuns.push_back(many.seconds);
+        staged = many.staged;
+        frames = many.frames;
+        fps = median(fpsRuns);
+        cpuMs = median(cpuRuns);
+        whole = median(wholeRuns);
+    }
+
+private:
+    std::vector<double> fpsRuns, cpuRuns, wholeRuns;
 };
 
 struct Figures {
-    double element = 0, tool = 0;            // steady frames per second
-    double elementWhole = 0, toolWhole = 0;  // seconds of the n-frame runs
-    guint64 staged = 0, frames = 0;          // of the last n-frame pipeline run
-    bool ok = true;
+    Side a, b;
 };
 
-Figures measure(const Case& c, int n, int repeats) {
+// Two jobs side by side, their runs alternating.
+Figures measure(const Job& a, const Job& b, int n, int repeats) {
     // Warm-up: the plugin registry, the OpenCL platform, the kernel cache.
-    run_pipeline(c.pipelineOne);
-    time_command(c.commandOne);
-    std::vector<double> element, tool, elementWhole, toolWhole;
+    run_job(a, false);
+    run_job(b, false);
     Figures f;
     for (int r = 0; r < repeats; ++r) {
-        const double toolMany = time_command(c.commandMany);
-        const PipelineRun many = run_pipeline(c.pipelineMany);
-        const double toolOne = time_command(c.commandOne);
-        const PipelineRun one = run_pipeline(c.pipelineOne);
-        f.ok = f.ok && toolMany > 0 && toolOne > 0 && many.seconds > 0 && one.seconds > 0;
-        tool.push_back(rate(toolMany, toolOne, n));
-        element.push_back(rate(many.seconds, one.seconds, n));
-        toolWhole.push_back(toolMany);
-        elementWhole.push_back(many.seconds);
-        f.staged = many.staged;
-        f.frames = many.frames;
+        const Run aMany = run_job(a, true), bMany = run_job(b, true);
+        const Run aOne = run_job(a, false), bOne = run_job(b, false);
+        f.a.add(aMany, aOne, n);
+        f.b.add(bMany, bOne, n);
     }
-    f.element = median(element);
-    f.tool = median(tool);
-    f.elementWhole = median(elementWhole);
-    f.toolWhole = median(toolWhole);
     return f;
 }
 
-double overhead_percent(const Figures& f) {
-    return f.element > 0 ? (f.tool / f.element - 1) * 100 : 0;
-}
+// Time per frame of a over b, less one, in percent.
+double overhead_percent(double a, double b) { return b > 0 ? (a / b - 1) * 100 : 0; }
 
-void print(const char* name, const Figures& f, int n) {
+void print(const char* name, const Side& e, const Side& t, int n) {
     row("%s 1080p NV12, %d frames: element %.1f frames/s, tool %.1f frames/s, element overhead "
-        "%+.1f%% (goal at most 5%%); whole runs element %.2f s, tool %.2f s; frames out %llu, "
-        "staged %llu%s\n",
-        name, n, f.element, f.tool, overhead_percent(f), f.elementWhole, f.toolWhole,
-        static_cast<unsigned long long>(f.frames), static_cast<unsigned long long>(f.staged),
-        f.ok ? "" : " (A RUN FAILED)");
+        "%+.1f%% (goal at most 5%%); CPU per frame element %.1f ms, tool %.1f ms (%+.1f%%); "
+        "whole runs element %.2f s, tool %.2f s; frames out %llu, staged %llu%s\n",
+        name, n, e.fps, t.fps, overhead_percent(t.fps, e.fps), e.cpuMs, t.cpuMs,
+        overhead_percent(e.cpuMs, t.cpuMs), e.whole, t.whole,
+        static_cast<unsigned long long>(e.frames), static_cast<unsigned long long>(e.staged),
+        e.ok && t.ok ? "" : " (A RUN FAILED)");
 }
 
 void lutgrade(const std::string& dir, const Frame& camera, int n, int repeats) {
     // The table: a small adjustment list made into a 33-point .cube by the tool.
     const std::string list = dir + "/look.hsv", table = dir + "/look.cube";
     std::ofstream(list) << "130 0 0 90 0 0 -12 1\n20 0 0 45 0.07 0.03 0 1\n";
-    time_command(std::string(LUTGRADE_CLI) + " --hsv " + list + " --write-cube " + dir +
-                 "/look17.cube");
-    time_command(std::string(LUTGRADE_CLI) + " --lut " + dir + "/look17.cube --lut-size 33" +
-                 " --write-cube " + table);
+    run_command(std::string(LUTGRADE_CLI) + " --hsv " + list + " --write-cube " + dir +
+                "/look17.cube");
+    run_command(std::string(LUTGRADE_CLI) + " --lut " + dir + "/look17.cube --lut-size 33" +
+                " --write-cube " + table);
 
     const std::string many = dir + "/frames.nv12", one = dir + "/frame.nv12",
                       paddedMany = dir + "/padded.nv12", paddedOne = dir + "/padded-frame.nv12";
@@ -220,24 +248,23 @@ void lutgrade(const std::string& dir, const Frame& camera, int n, int repeats) {
         " ! lutgrade name=element location=" + table + " ! fakesink name=sink sync=false";
     const std::string tool = std::string(LUTGRADE_CLI) + " --lut " + table +
                              " --size 1920x1080 --format nv12 -o /dev/null -i ";
-    const Figures packed = measure(
-        {raw_source(many) + grade, raw_source(one) + grade, tool + many, tool + one}, n, repeats);
-    print("lutgrade", packed, n);
+    const Job packed{true, raw_source(many) + grade, raw_source(one) + grade};
+    const Figures f = measure(packed, {false, tool + many, tool + one}, n, repeats);
+    print("lutgrade", f.a, f.b, n);
 
-    // The padded file against the packed pipeline; the tool reads packed frames only.
-    const Figures padded =
-        measure({raw_source(paddedMany, kPaddedStride) + grade,
-                 raw_source(paddedOne, kPaddedStride) + grade, tool + many, tool + one},
-                n, repeats);
-    row("lutgrade 1080p NV12 rows padded to %d bytes, %d frames: element %.1f frames/s (packed "
-        "%.1f), tool on the packed file %.1f frames/s, staged-frames %llu of %llu frames out "
-        "(packed run %llu): %s\n",
-        kPaddedStride, n, padded.element, packed.element, padded.tool,
-        static_cast<unsigned long long>(padded.staged),
-        static_cast<unsigned long long>(padded.frames),
-        static_cast<unsigned long long>(packed.staged),
-        padded.ok && padded.staged == static_cast<guint64>(n) &&
-                padded.frames == static_cast<guint64>(n) && packed.staged == 0
+    // The padded file against the packed one, both through the element.
+    const Figures p = measure({true, raw_source(paddedMany, kPaddedStride) + grade,
+                               raw_source(paddedOne, kPaddedStride) + grade},
+                              packed, n, repeats);
+    const auto count = [](guint64 v) { return static_cast<unsigned long long>(v); };
+    row("lutgrade 1080p NV12 rows padded to %d bytes, %d frames: element %.1f frames/s, on the "
+        "packed file %.1f frames/s (%+.1f%%); CPU per frame %.1f ms, packed %.1f ms (%+.1f%%); "
+        "staged-frames %llu of %llu frames out, packed run %llu of %llu: %s\n",
+        kPaddedStride, n, p.a.fps, p.b.fps, overhead_percent(p.b.fps, p.a.fps), p.a.cpuMs,
+        p.b.cpuMs, overhead_percent(p.a.cpuMs, p.b.cpuMs), count(p.a.staged), count(p.a.frames),
+        count(p.b.staged), count(p.b.frames),
+        p.a.ok && p.b.ok && p.a.staged == count(n) && p.a.frames == count(n) && p.b.staged == 0 &&
+                p.b.frames == count(n)
             ? "as expected"
             : "UNEXPECTED");
     for (const std::string& f : {many, one, paddedMany, paddedOne}) std::remove(f.c_str());
@@ -256,8 +283,9 @@ void cmatte(const std::string& dir, const Frame& camera, const Frame& background
     };
     const std::string tool =
         std::string(CMATTE_CLI) + " --size 1920x1080 --format nv12 -o /dev/null -b " + bg + " -i ";
-    const Figures f = measure({pipeline(many), pipeline(one), tool + many, tool + one}, n, repeats);
-    print("cmatte", f, n);
+    const Figures f = measure({true, pipeline(many), pipeline(one)},
+                              {false, tool + many, tool + one}, n, repeats);
+    print("cmatte", f.a, f.b, n);
     for (const std::string& file : {many, one, bg}) std::remove(file.c_str());
 }
 
