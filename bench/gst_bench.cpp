@@ -1,21 +1,22 @@
 // The GStreamer elements lutgrade and cmatte against our two tools on the
 // same raw 1080p NV12 files, in one run:
-//   gst_bench [--quick]
-//   filesrc ! rawvideoparse ! lutgrade ! fakesink sync=false  against  lutgrade-cli -o /dev/null
-//   two filesrc ! rawvideoparse branches ! cmatte ! fakesink   against  cmatte-cli -b BG -o
-//   /dev/null
+//   gst_bench [--quick]          (--quick: 30 frames, medians of 3; else 90 frames, of 5)
+//   filesrc ! rawvideoparse ! lutgrade ! fakesink sync=false  vs  lutgrade-cli -o /dev/null
+//   two filesrc ! rawvideoparse branches ! cmatte ! fakesink  vs  cmatte-cli -b BG -o /dev/null
 // and the lutgrade pipeline once more on a file whose rows are padded to a
 // wider stride (rawvideoparse plane-strides), where the element grades
-// through a packed copy; its staged-frames count must equal the frames, and
-// be 0 on the packed file.
+// through a packed copy, against the packed file: its staged-frames count
+// must equal the frames there and be 0 on the packed file.
 // Both sides read the file and discard the graded frames: the tool writes to
 // /dev/null (no copy), the pipeline ends in fakesink; both still read every
 // frame back from the device. Each side is timed as a whole job (the tool's
 // process; the pipeline from gst_parse_launch through PLAYING to EOS and back
 // to NULL) on N frames and on one frame, and its rate is (N - 1) over the
 // difference, so start-up (OpenCL set-up, table loading, plugin loading)
-// does not count on either side. Runs alternate; medians are printed. The
-// element's overhead is its time per frame over the tool's, less one.
+// does not count on either side; CPU time (all threads) per frame likewise.
+// Runs alternate; medians are printed. The element's overhead is its time
+// per frame over the tool's, less one. Exit status 1 when a run failed or a
+// frame count was wrong.
 // The camera frames are the green test scene (textured subject, soft rim,
 // hair, noise) repeated; the background is one frame, repeated by both.
 #include <gst/gst.h>
@@ -36,6 +37,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using bench::row;
+
+bool failed = false;  // a run failed or a count was wrong: exit status 1
 using testframes::Frame;
 
 constexpr int kWidth = 1920, kHeight = 1080;
@@ -226,6 +229,7 @@ void print(const char* name, const Side& e, const Side& t, int n) {
         overhead_percent(e.cpuMs, t.cpuMs), e.whole, t.whole,
         static_cast<unsigned long long>(e.frames), static_cast<unsigned long long>(e.staged),
         e.ok && t.ok ? "" : " (A RUN FAILED)");
+    failed = failed || !e.ok || !t.ok || e.frames != static_cast<guint64>(n) || e.staged != 0;
 }
 
 void lutgrade(const std::string& dir, const Frame& camera, int n, int repeats) {
@@ -257,16 +261,15 @@ void lutgrade(const std::string& dir, const Frame& camera, int n, int repeats) {
                                raw_source(paddedOne, kPaddedStride) + grade},
                               packed, n, repeats);
     const auto count = [](guint64 v) { return static_cast<unsigned long long>(v); };
+    const bool expected = p.a.ok && p.b.ok && p.a.staged == count(n) && p.a.frames == count(n) &&
+                          p.b.staged == 0 && p.b.frames == count(n);
+    failed = failed || !expected;
     row("lutgrade 1080p NV12 rows padded to %d bytes, %d frames: element %.1f frames/s, on the "
         "packed file %.1f frames/s (%+.1f%%); CPU per frame %.1f ms, packed %.1f ms (%+.1f%%); "
         "staged-frames %llu of %llu frames out, packed run %llu of %llu: %s\n",
         kPaddedStride, n, p.a.fps, p.b.fps, overhead_percent(p.b.fps, p.a.fps), p.a.cpuMs,
         p.b.cpuMs, overhead_percent(p.a.cpuMs, p.b.cpuMs), count(p.a.staged), count(p.a.frames),
-        count(p.b.staged), count(p.b.frames),
-        p.a.ok && p.b.ok && p.a.staged == count(n) && p.a.frames == count(n) && p.b.staged == 0 &&
-                p.b.frames == count(n)
-            ? "as expected"
-            : "UNEXPECTED");
+        count(p.b.staged), count(p.b.frames), expected ? "as expected" : "UNEXPECTED");
     for (const std::string& f : {many, one, paddedMany, paddedOne}) std::remove(f.c_str());
 }
 
@@ -318,5 +321,5 @@ int main(int argc, char** argv) {
     lutgrade(dir, camera, frames, repeats);
     cmatte(dir, camera, background, frames, repeats);
     std::system((std::string("rm -rf ") + dir).c_str());
-    return 0;
+    return failed ? 1 : 0;
 }
