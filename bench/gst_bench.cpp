@@ -21,6 +21,7 @@
 // hair, noise) repeated; the background is one frame, repeated by both.
 #include <gst/gst.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -318,8 +319,14 @@ int main(int argc, char** argv) {
         testframes::make_key_scene(kWidth, kHeight, testframes::Backdrop::kGreen, 5);
     const Frame camera = testframes::to_frame(scene.camera, testframes::Layout::kNV12),
                 background = testframes::to_frame(scene.background, testframes::Layout::kNV12);
+    // Other work on the machine skews the rates far more than the CPU times.
+    double load[2] = {};
+    getloadavg(load, 1);
     lutgrade(dir, camera, frames, repeats);
     cmatte(dir, camera, background, frames, repeats);
+    getloadavg(load + 1, 1);
+    row("machine: %ld cores, load average %.1f before, %.1f after\n", sysconf(_SC_NPROCESSORS_ONLN),
+        load[0], load[1]);
     std::system((std::string("rm -rf ") + dir).c_str());
     return failed ? 1 : 0;
 }
