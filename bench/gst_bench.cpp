@@ -40,9 +40,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using bench::row;
-
-bool failed = false;  // a run failed or a count was wrong: exit status 1
 using testframes::Frame;
+
+bool failed = false;  // a run failed, a file was not written or a count was wrong: exit status 1
 
 constexpr int kWidth = 1920, kHeight = 1080;
 constexpr int kPaddedStride = 2048;  // bytes per row of both NV12 planes in the padded file
@@ -59,7 +59,7 @@ double median(std::vector<double> v) {
 
 // `frames` copies of f, each plane's rows padded to `stride` bytes when it
 // is not 0.
-bool write_frames(const std::string& path, const Frame& f, int frames, int stride = 0) {
+void write_frames(const std::string& path, const Frame& f, int frames, int stride = 0) {
     std::ofstream out(path, std::ios::binary);
     const std::vector<char> pad(stride > 0 ? stride - f.w : 0, 0);
     for (int i = 0; i < frames; ++i)
@@ -74,7 +74,11 @@ bool write_frames(const std::string& path, const Frame& f, int frames, int strid
                 out.write(pad.data(), static_cast<std::streamsize>(pad.size()));
             }
         }
-    return static_cast<bool>(out);
+    out.close();
+    if (!out) {
+        std::fprintf(stderr, "gst_bench: cannot write %s\n", path.c_str());
+        failed = true;
+    }
 }
 
 // CPU seconds (user and system, all threads) of this process or of its
