@@ -24,7 +24,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -34,7 +33,9 @@
 
 #include "key_scene.h"
 #include "keyer_run.h"
+#include "result_rows.h"
 
+using bench::row;
 using testframes::Backdrop;
 using testframes::Frame;
 using testframes::Layout;
@@ -110,16 +111,6 @@ double edge_mae(const Frame& out, const Frame& truth,
             ++n;
         }
     return n ? sum / static_cast<double>(n) : 0;
-}
-
-std::FILE* rows = stdout;  // the result rows; the library's output goes elsewhere
-
-__attribute__((format(printf, 1, 2))) void row(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    std::vfprintf(rows, format, args);
-    va_end(args);
-    std::fflush(rows);
 }
 
 float calibratedSimilar = 0;
@@ -391,8 +382,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    rows = fdopen(dup(STDOUT_FILENO), "w");
-    if (!rows || dup2(STDERR_FILENO, STDOUT_FILENO) < 0) return 1;
+    if (!bench::take_stdout_for_rows()) return 1;
     char dirTemplate[] = "/tmp/cmatte_bench.XXXXXX";
     const char* dir = mkdtemp(dirTemplate);
     if (!dir) return 1;
