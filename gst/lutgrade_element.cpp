@@ -41,8 +41,7 @@ struct GstLutgrade {
     Settings* settings;
     Applied* applied;
     gstvideo::Layout layout;
-    gstvideo::PackedFrame* in;
-    gstvideo::PackedFrame* out;
+    gstvideo::PackedFrame* planes;
     guint64 stagedFrames;  // object lock
 };
 
@@ -213,33 +212,32 @@ gboolean set_info(GstVideoFilter* filter, GstCaps*, GstVideoInfo* in_info, GstCa
     return TRUE;
 }
 
-GstFlowReturn transform_frame(GstVideoFilter* filter, GstVideoFrame* inframe,
-                              GstVideoFrame* outframe) {
+// Grades in place, as lutgrade-cli does: a writable buffer is graded where
+// it lies, another one is copied first by the base class.
+GstFlowReturn transform_frame_ip(GstVideoFilter* filter, GstVideoFrame* frame) {
     GstLutgrade* self = self_of(filter);
     if (!apply_settings(self)) return GST_FLOW_ERROR;
-    if (!self->applied->hasTable)  // the table was taken away while this frame was on its way
-        return gst_video_frame_copy(outframe, inframe) ? GST_FLOW_OK : GST_FLOW_ERROR;
+    // The table was taken away while this frame was on its way: it stays as it came.
+    if (!self->applied->hasTable) return GST_FLOW_OK;
 
-    gstvideo::PackedFrame& in = *self->in;
-    gstvideo::PackedFrame& out = *self->out;
-    in.bind(self->layout, inframe, true);
-    out.bind(self->layout, outframe, false);
-    const int w = GST_VIDEO_FRAME_WIDTH(inframe), h = GST_VIDEO_FRAME_HEIGHT(inframe);
+    gstvideo::PackedFrame& planes = *self->planes;
+    planes.bind(self->layout, frame, true);
+    const int w = GST_VIDEO_FRAME_WIDTH(frame), h = GST_VIDEO_FRAME_HEIGHT(frame);
     Lut3D& lut = *self->applied->lut;
+    unsigned char* const* p = planes.planes();
     switch (self->layout) {
         case gstvideo::Layout::kNV12:
-            lut.exec_3DLut_NV12(w, h, in.plane(0), in.plane(1), out.plane(0), out.plane(1));
+            lut.exec_3DLut_NV12(w, h, p[0], p[1], p[0], p[1]);
             break;
         case gstvideo::Layout::kI420:
-            lut.exec_3DLut_I420(w, h, in.plane(0), in.plane(1), in.plane(2), out.plane(0),
-                                out.plane(1), out.plane(2));
+            lut.exec_3DLut_I420(w, h, p[0], p[1], p[2], p[0], p[1], p[2]);
             break;
         case gstvideo::Layout::kYUY2:
-            lut.exec_3DLut_YUY2(w, h, in.plane(0), out.plane(0));
+            lut.exec_3DLut_YUY2(w, h, p[0], p[0]);
             break;
     }
-    out.write_back(outframe);
-    if (in.staged() || out.staged()) {
+    planes.write_back(frame);
+    if (planes.staged()) {
         GST_OBJECT_LOCK(self);
         ++self->stagedFrames;
         GST_OBJECT_UNLOCK(self);
@@ -251,8 +249,7 @@ void finalize(GObject* object) {
     GstLutgrade* self = self_of(object);
     delete self->settings;
     delete self->applied;
-    delete self->in;
-    delete self->out;
+    delete self->planes;
     G_OBJECT_CLASS(gst_lutgrade_parent_class)->finalize(object);
 }
 
@@ -317,15 +314,15 @@ static void gst_lutgrade_class_init(GstLutgradeClass* klass) {
     trans->passthrough_on_same_caps = FALSE;
     GstVideoFilterClass* filter = GST_VIDEO_FILTER_CLASS(klass);
     filter->set_info = set_info;
-    filter->transform_frame = transform_frame;
+    filter->transform_frame_ip = transform_frame_ip;
 }
 
 static void gst_lutgrade_init(GstLutgrade* self) {
     self->settings = new Settings;
     self->applied = new Applied;
-    self->in = new gstvideo::PackedFrame;
-    self->out = new gstvideo::PackedFrame;
+    self->planes = new gstvideo::PackedFrame;
     self->layout = gstvideo::Layout::kNV12;
     self->stagedFrames = 0;
+    gst_base_transform_set_in_place(GST_BASE_TRANSFORM(self), TRUE);
     gst_base_transform_set_passthrough(GST_BASE_TRANSFORM(self), TRUE);
 }

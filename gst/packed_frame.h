@@ -29,6 +29,7 @@ public:
     // A frame of Y 16 and chroma 128 (limited-range black) in staging.
     void bind_black(Layout layout, int width, int height);
     unsigned char* plane(int i) const { return planes_[i]; }
+    unsigned char* const* planes() const { return planes_; }
     bool staged() const { return staged_; }
     // Copies the staging planes into the frame's padded rows; a no-op when
     // the frame's own planes were used.
