@@ -7,6 +7,7 @@
 
 #include "cmatte/ColorMatting.h"
 #include "cmatte_settings.h"
+#include "element_common.h"
 #include "packed_frame.h"
 
 GST_DEBUG_CATEGORY_STATIC(cmatte_debug);
@@ -67,10 +68,6 @@ enum {
     PROP_GPU_PRIORITY,
     PROP_STAGED_FRAMES,
 };
-
-const char kCaps[] =
-    "video/x-raw, format = (string) { NV12, I420, YUY2 }, width = (int) [ 4, 16384 ], "
-    "height = (int) [ 2, 16384 ], framerate = (fraction) [ 0/1, 2147483647/1 ]";
 
 GType key_type() {
     static GType type = 0;
@@ -465,76 +462,65 @@ void finalize(GObject* object) {
     G_OBJECT_CLASS(gst_cmatte_parent_class)->finalize(object);
 }
 
-constexpr GParamFlags kFlags = static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS |
-                                                        GST_PARAM_MUTABLE_PLAYING);
-constexpr GParamFlags kReadOnly =
-    static_cast<GParamFlags>(G_PARAM_READABLE | G_PARAM_STATIC_STRINGS);
-
 void install_properties(GObjectClass* object) {
     const auto add = [object](guint id, GParamSpec* spec) {
         g_object_class_install_property(object, id, spec);
     };
     add(PROP_KEY, g_param_spec_enum("key", "Key colour", "Backdrop colour to key out", key_type(),
-                                    gstvideo::kGreen, kFlags));
+                                    gstvideo::kGreen, gstvideo::kPlayingFlags));
     add(PROP_VERSION,
         g_param_spec_int("version", "Keyer version",
                          "1: chroma distance (NV12, YUY2), 2: L*a*b* with an automatic "
                          "threshold",
-                         1, 2, 2, kFlags));
+                         1, 2, 2, gstvideo::kPlayingFlags));
     add(PROP_COFF,
         g_param_spec_float("coff", "Threshold factor",
                            "Version 2: scales the automatic threshold (below 1 keys more)", 0.001f,
-                           4.25f, 1.0f, kFlags));
+                           4.25f, 1.0f, gstvideo::kPlayingFlags));
     add(PROP_SIMILAR,
         g_param_spec_float("similar", "Similarity",
                            "Version 1: threshold from 0 to 1; below 0 the key colour's "
                            "own",
-                           -1.0f, 1.0f, -1.0f, kFlags));
+                           -1.0f, 1.0f, -1.0f, gstvideo::kPlayingFlags));
     add(PROP_CALIBRATE,
         g_param_spec_boolean("calibrate", "Calibrate",
                              "Version 1: calibrate the similarity on the next frame", FALSE,
-                             kFlags));
+                             gstvideo::kPlayingFlags));
     add(PROP_CALIBRATED_SIMILAR,
         g_param_spec_float("calibrated-similar", "Calibrated similarity",
                            "The similarity the last calibration found (-1: none yet)", -1.0f, 1.0f,
-                           -1.0f, kReadOnly));
+                           -1.0f, gstvideo::kReadOnlyFlags));
     add(PROP_REFINE,
         g_param_spec_boolean("refine", "Refine",
                              "Version 2: the recommended refinements (detail keep, unmix)", FALSE,
-                             kFlags));
+                             gstvideo::kPlayingFlags));
     add(PROP_DETAIL_KEEP,
         g_param_spec_boolean("detail-keep", "Detail keep",
                              "Version 2: keep detail close to the key colour inside the subject",
-                             FALSE, kFlags));
+                             FALSE, gstvideo::kPlayingFlags));
     add(PROP_UNMIX, g_param_spec_boolean("unmix", "Unmix",
                                          "Version 2: remove the local backdrop colour from edges",
-                                         FALSE, kFlags));
+                                         FALSE, gstvideo::kPlayingFlags));
     add(PROP_SPILL, g_param_spec_float("spill", "Spill removal",
                                        "Version 2: edge spill removal strength, 0 off", 0.0f, 4.0f,
-                                       1.0f, kFlags));
+                                       1.0f, gstvideo::kPlayingFlags));
     add(PROP_SPILL_RANGE,
         g_param_spec_int(
             "spill-range", "Spill range",
             "Version 2: also despill opaque pixels up to this many pixels from the edge", 0, 8, 0,
-            kFlags));
+            gstvideo::kPlayingFlags));
     add(PROP_LEVELS, g_param_spec_string("levels", "Matte levels",
                                          "Version 2: matte clip black and white \"LO,HI\", "
                                          "0 <= LO < HI <= 1",
-                                         nullptr, kFlags));
-    add(PROP_GARBAGE,
-        g_param_spec_string("garbage", "Garbage matte",
-                            "Version 2: \"X,Y,W,H\"; outside it is backdrop", nullptr, kFlags));
-    add(PROP_HOLDOUT,
-        g_param_spec_string("holdout", "Holdout matte",
-                            "Version 2: \"X,Y,W,H\"; inside it is subject", nullptr, kFlags));
-    add(PROP_GPU_PRIORITY,
-        g_param_spec_int("gpu-priority", "GPU preference",
-                         "OpenCL platform to prefer: 0 Intel, 1 NVIDIA, another number any other",
-                         -1000000, 1000000, 0, kFlags));
-    add(PROP_STAGED_FRAMES,
-        g_param_spec_uint64("staged-frames", "Staged frames",
-                            "Frames with padded rows that went through a packed copy", 0,
-                            G_MAXUINT64, 0, kReadOnly));
+                                         nullptr, gstvideo::kPlayingFlags));
+    add(PROP_GARBAGE, g_param_spec_string("garbage", "Garbage matte",
+                                          "Version 2: \"X,Y,W,H\"; outside it is backdrop", nullptr,
+                                          gstvideo::kPlayingFlags));
+    add(PROP_HOLDOUT, g_param_spec_string("holdout", "Holdout matte",
+                                          "Version 2: \"X,Y,W,H\"; inside it is subject", nullptr,
+                                          gstvideo::kPlayingFlags));
+    add(PROP_GPU_PRIORITY, gstvideo::gpu_priority_spec());
+    add(PROP_STAGED_FRAMES, gstvideo::staged_frames_spec());
 }
 
 }  // namespace
@@ -553,7 +539,7 @@ static void gst_cmatte_class_init(GstCmatteClass* klass) {
         "Keys a green or blue backdrop out of the camera on the GPU (OpenCL) and composites the "
         "subject over the background",
         "PezaStudio");
-    GstCaps* caps = gst_caps_from_string(kCaps);
+    GstCaps* caps = gst_caps_from_string(gstvideo::kFrameCaps);
     gst_element_class_add_pad_template(
         element, gst_pad_template_new_with_gtype("src", GST_PAD_SRC, GST_PAD_ALWAYS, caps,
                                                  GST_TYPE_AGGREGATOR_PAD));

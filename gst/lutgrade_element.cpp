@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "element_common.h"
 #include "lutgrade/Lut3D.h"
 #include "packed_frame.h"
 
@@ -62,10 +63,6 @@ enum {
     PROP_GPU_PRIORITY,
     PROP_STAGED_FRAMES
 };
-
-const char kCaps[] =
-    "video/x-raw, format = (string) { NV12, I420, YUY2 }, width = (int) [ 4, 16384 ], "
-    "height = (int) [ 2, 16384 ], framerate = (fraction) [ 0/1, 2147483647/1 ]";
 
 GstLutgrade* self_of(gpointer object) { return reinterpret_cast<GstLutgrade*>(object); }
 
@@ -253,9 +250,6 @@ void finalize(GObject* object) {
     G_OBJECT_CLASS(gst_lutgrade_parent_class)->finalize(object);
 }
 
-constexpr GParamFlags kFlags = static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS |
-                                                        GST_PARAM_MUTABLE_PLAYING);
-
 }  // namespace
 
 static void gst_lutgrade_class_init(GstLutgradeClass* klass) {
@@ -269,39 +263,30 @@ static void gst_lutgrade_class_init(GstLutgradeClass* klass) {
         object, PROP_LOCATION,
         g_param_spec_string("location", "Table file",
                             "Colour table file: .cube, .3dl, .csp, .spi3d, .spi1d or .itx", nullptr,
-                            kFlags));
+                            gstvideo::kPlayingFlags));
     g_object_class_install_property(
         object, PROP_HSV,
         g_param_spec_string(
             "hsv", "Adjustment list",
             "File of colour adjustments, one per line (used when no location is set)", nullptr,
-            kFlags));
+            gstvideo::kPlayingFlags));
     g_object_class_install_property(
         object, PROP_LUT_SIZE,
         g_param_spec_int("lut-size", "Table size", "Points per axis the table file is resampled to",
-                         2, 256, kDefaultLutSize, kFlags));
+                         2, 256, kDefaultLutSize, gstvideo::kPlayingFlags));
     g_object_class_install_property(
         object, PROP_STRENGTH,
         g_param_spec_float("strength", "Strength", "How much of the table applies: 0 none, 1 all",
-                           0.0f, 1.0f, 1.0f, kFlags));
-    g_object_class_install_property(
-        object, PROP_GPU_PRIORITY,
-        g_param_spec_int("gpu-priority", "GPU preference",
-                         "OpenCL platform to prefer: 0 Intel, 1 NVIDIA, another number any other",
-                         -1000000, 1000000, 0, kFlags));
-    g_object_class_install_property(
-        object, PROP_STAGED_FRAMES,
-        g_param_spec_uint64("staged-frames", "Staged frames",
-                            "Frames with padded rows that went through a packed copy", 0,
-                            G_MAXUINT64, 0,
-                            static_cast<GParamFlags>(G_PARAM_READABLE | G_PARAM_STATIC_STRINGS)));
+                           0.0f, 1.0f, 1.0f, gstvideo::kPlayingFlags));
+    g_object_class_install_property(object, PROP_GPU_PRIORITY, gstvideo::gpu_priority_spec());
+    g_object_class_install_property(object, PROP_STAGED_FRAMES, gstvideo::staged_frames_spec());
 
     GstElementClass* element = GST_ELEMENT_CLASS(klass);
     gst_element_class_set_static_metadata(
         element, "3D colour table grading", "Filter/Effect/Video",
         "Grades video through a 3D colour table on the GPU (OpenCL)", "PezaStudio");
     for (GstPadDirection direction : {GST_PAD_SINK, GST_PAD_SRC}) {
-        GstCaps* caps = gst_caps_from_string(kCaps);
+        GstCaps* caps = gst_caps_from_string(gstvideo::kFrameCaps);
         gst_element_class_add_pad_template(
             element, gst_pad_template_new(direction == GST_PAD_SINK ? "sink" : "src", direction,
                                           GST_PAD_ALWAYS, caps));
